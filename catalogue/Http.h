@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <stdexcept>
+
+// The program's small blocking HTTP layer over libcurl, usable from any
+// thread. Every request has a connect timeout and a stall timeout, so an
+// unresponsive server ends in an error instead of a hang. Redirects are
+// followed within http and https only.
+namespace Http {
+
+class HttpError : public std::runtime_error
+{
+public:
+    enum class Kind {
+        InvalidUrl, // the address is not a valid http/https URL
+        Connect,    // cannot connect, read failed, timed out
+        Status,     // the server answered 400 or above
+        TooLarge,   // the body passed the size limit
+        Decode,     // the body is not what its Content-Encoding announced
+    };
+    HttpError(Kind kind, const std::string &message, long status = 0)
+        : std::runtime_error(message), m_kind(kind), m_status(status)
+    {
+    }
+    Kind kind() const { return m_kind; }
+    long status() const { return m_status; }
+
+private:
+    Kind m_kind;
+    long m_status;
+};
+
+struct Request
+{
+    // Sends "Accept-Encoding: gzip, deflate" and decodes the body by the
+    // response's Content-Encoding (gzip; deflate as raw deflate, or a
+    // zlib-wrapped one; anything else unchanged).
+    bool decode = false;
+    // Decoded bytes allowed at most.
+    qint64 maxBytes = 256ll * 1024 * 1024;
+    int connectTimeoutMs = 10000;
+    // The transfer fails when no byte arrives for this long.
+    int stallTimeoutMs = 30000;
+    // Called with (bytes received, bytes announced or -1) as data arrives;
+    // returning false aborts the transfer (Connect error).
+    std::function<bool(qint64, qint64)> progress;
+};
+
+struct Response
+{
+    long status = 0;
+    QByteArray body;           // decoded when Request::decode
+    QString contentEncoding;   // as the server sent it
+    qint64 contentLength = -1; // as announced, -1 when none
+};
+
+// Throws HttpError.
+Response get(const QString &url, const Request &request = {});
+// Plain GET returning the body.
+QByteArray getBody(const QString &url);
+// The decoding download: GET with "Accept-Encoding: gzip, deflate", body
+// decoded.
+QByteArray decodingDownload(const QString &url);
+
+bool isValidUrl(const QString &url);
+
+} // namespace Http
