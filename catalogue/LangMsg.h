@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <stdexcept>
 
 // A key the message bundle does not hold.
@@ -17,8 +18,10 @@ private:
 };
 
 // Parses the property-file form of the message bundle: ISO-8859-1 text,
-// "#" and "!" comments, "key = text" or "key text", backslash continuation
-// lines, and the escapes \r \n \t \f \uXXXX.
+// lines ended by CR LF, LF or CR, "#" and "!" comments, "key = text",
+// "key: text" or "key text", backslash continuation lines, and the escapes
+// \r \n \t \f \uXXXX (a backslash before any other character stands for
+// that character). A later entry for a key replaces an earlier one.
 QHash<QString, QString> parseProperties(const QByteArray &bytes);
 
 // The message lookup: a key of the bundle "GuiBundle" for locale en_GB gives
