@@ -23,12 +23,18 @@ public:
     static constexpr int MINOR_VERSION = 0;
     static constexpr int REVISION = 0;
 
-    // fromFile: read "options.xml". Otherwise remember the manager (first
-    // call that brings one), apply limited mode, and with withFavorites load
-    // the stored favourites. ppvView is not consulted.
+    // fromFile: read "options.xml" (a missing, unreadable or malformed file
+    // changes nothing; a missing or malformed element keeps its setting,
+    // except "Language", which is unset when missing).
+    // Otherwise remember the manager (first call that brings one), apply
+    // limited mode (built-in parental password, adult content hidden), and
+    // with withFavorites bind the stored favourites to the manager's
+    // catalogue. ppvView is not consulted. The manager is called without
+    // Options' lock held.
     static void readFromDisk(StreamsManager *manager, PPVView *ppvView, bool withFavorites, bool fromFile);
-    // Writes "options.xml" atomically; returns false (and leaves the earlier
-    // file in place) when it could not be written.
+    // Writes "options.xml" atomically (a temporary file renamed over the old
+    // one); returns false, leaves the earlier file in place and prints one
+    // line on standard error when it could not be written.
     static bool writeToDisk();
 
     static QString getSerial();
@@ -43,15 +49,28 @@ public:
     static void setUserWizardEnabled(bool enabled);
     static int getCacheRevision();
     static void setCacheRevision(int revision);
+    // The parental password. Both trim characters of code 32 and below at
+    // either end. The empty password is stored as "0"; any other one as a
+    // salted Argon2id hash. An unset, "" or "0" stored text means no
+    // password: evalPasswd("") is then true. A decimal hash of an older
+    // settings file is still accepted once and replaced by the new form.
     static void setPasswd(const QString &password);
     static bool evalPasswd(const QString &entry);
     static QString getLanguage();
     static void setLanguage(const QString &code);
+    // The highest stream id of the last catalogue load; kept and saved as
+    // "LastStreamId".
     static int getLastStreamId();
     static void setLastStreamId(int id);
     static QString getVersion(); // "10.0.0"
 
-    // Server addresses.
+    // A query value percent-encoded: the unreserved characters of RFC 3986
+    // (letters, digits, "-", ".", "_", "~") stay, every other byte of the
+    // UTF-8 form becomes "%XX" with upper-case hex digits.
+    static QString encodeQueryValue(const QString &value);
+
+    // Server addresses; the account key and the language are encoded with
+    // encodeQueryValue.
     static QString getCacheRevisionUrl();
     static QString getFetchstreamsUrl();
     static QString getPpvUrlFetch();
@@ -62,9 +81,17 @@ public:
     static QString getManualUrl();
 
     // Favourites. loadFavorites returns no value while there is nothing to
-    // give (no settings file read and nothing added).
+    // give (no settings file read and nothing added). Its first call applies
+    // limited mode again and binds the stored favourites to the catalogue;
+    // every call binds stored favourites that were not in the catalogue
+    // before. A stored favourite that is not in the catalogue (yet) is not
+    // given out but keeps its place and is written back by writeToDisk.
     static std::optional<std::vector<StreamInfoPtr>> loadFavorites();
+    // Appends a stream; refused: none, a pay-per-view movie, and a stream
+    // whose id (other than 0) is already a favourite. A stored favourite
+    // waiting for that id takes the stream in its own place instead.
     static void addFavorite(const StreamInfoPtr &stream);
+    // Removes the first occurrence of this very record.
     static void removeFavorite(const StreamInfoPtr &stream);
 
     // Back to the initial values of a fresh process (for tests).

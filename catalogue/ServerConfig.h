@@ -15,7 +15,11 @@ enum class Server {
     Icecast,   // QUORVANTEL_ICECAST_HOST, http
 };
 
-// The configured host (read from the environment on every call).
+// The configured host (read from the environment on every call). An empty
+// variable counts as unset. A value that is not a plain "host" or
+// "host:port" (a DNS name, IPv4 address or bracketed IPv6 address, port 1 to
+// 65535) is refused: the build-time default is used and one line says so on
+// standard error.
 QString host(Server server);
 // The environment variable that overrides a server's host.
 const char *environmentVariable(Server server);
