@@ -1,0 +1,475 @@
+#include "Http.h"
+
+#include <QElapsedTimer>
+#include <QUrl>
+
+#include <curl/curl.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+namespace Http {
+
+namespace {
+
+void globalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string toStd(const QString &text)
+{
+    return text.toStdString();
+}
+
+// Streaming decoder for a response body: gzip, deflate (raw, or wrapped in a
+// zlib header as some servers send it) or identity. Output is appended to
+// the caller's buffer as input arrives, so the compressed body is never held
+// whole.
+class BodyDecoder
+{
+public:
+    enum class Coding { Identity, Gzip, Deflate };
+
+    BodyDecoder(Coding coding, QByteArray &out, qint64 maxBytes) : m_coding(coding), m_out(out), m_max(maxBytes) {}
+    ~BodyDecoder()
+    {
+        if (m_zInit)
+            inflateEnd(&m_z);
+    }
+    BodyDecoder(const BodyDecoder &) = delete;
+    BodyDecoder &operator=(const BodyDecoder &) = delete;
+
+    // Feeds a chunk; returns false with kind()/message() set on failure.
+    bool feed(const char *data, size_t size)
+    {
+        if (m_coding == Coding::Identity)
+            return append(data, size);
+        if (m_done)
+            return afterEnd(data, size);
+        if (!m_zInit) {
+            if (m_coding == Coding::Deflate) {
+                // Decide raw versus zlib-wrapped from the first two bytes;
+                // keep them until we know.
+                m_head.append(data, qsizetype(size));
+                if (m_head.size() < 2)
+                    return true;
+                const auto b0 = uchar(m_head[0]);
+                const auto b1 = uchar(m_head[1]);
+                m_zlibWrapped = (b0 & 0x0f) == 8 && (b0 >> 4) <= 7 && ((b0 << 8) | b1) % 31 == 0;
+                if (!start(m_zlibWrapped ? MAX_WBITS : -MAX_WBITS))
+                    return false;
+                QByteArray head;
+                head.swap(m_head);
+                return inflateChunk(head.constData(), size_t(head.size()));
+            }
+            if (!start(16 + MAX_WBITS))
+                return false;
+        }
+        return inflateChunk(data, size);
+    }
+
+    // Called at the end of the body.
+    bool finish()
+    {
+        if (m_coding == Coding::Identity)
+            return true;
+        if (!m_zInit && m_coding == Coding::Deflate && !m_head.isEmpty()) {
+            // One byte of deflate data: only raw deflate can be that short.
+            if (!start(-MAX_WBITS))
+                return false;
+            QByteArray head;
+            head.swap(m_head);
+            if (!inflateChunk(head.constData(), size_t(head.size())))
+                return false;
+        }
+        if (!m_done)
+            return fail(HttpError::Kind::Decode, "The compressed body ends before its end marker");
+        return true;
+    }
+
+    HttpError::Kind kind() const { return m_kind; }
+    const std::string &message() const { return m_message; }
+
+private:
+    static bool startsGzipMember(const char *data, size_t size)
+    {
+        return size >= 2 && uchar(data[0]) == 0x1f && uchar(data[1]) == 0x8b;
+    }
+
+    bool start(int windowBits)
+    {
+        std::memset(&m_z, 0, sizeof m_z);
+        if (inflateInit2(&m_z, windowBits) != Z_OK)
+            return fail(HttpError::Kind::Decode, "Cannot start the decoder");
+        m_zInit = true;
+        return true;
+    }
+
+    bool append(const char *data, size_t size)
+    {
+        if (qint64(m_out.size()) + qint64(size) > m_max)
+            return fail(HttpError::Kind::TooLarge,
+                        "The body is larger than " + std::to_string(m_max) + " bytes");
+        m_out.append(data, qsizetype(size));
+        return true;
+    }
+
+    bool inflateChunk(const char *data, size_t size)
+    {
+        if (m_zlibWrapped && m_produced == 0 && m_keepInput) {
+            // Until the first output byte, keep the input: a body that only
+            // looked like it had a zlib header is then read again as raw.
+            if (m_saved.size() + qsizetype(size) <= 65536)
+                m_saved.append(data, qsizetype(size));
+            else
+                m_keepInput = false;
+        }
+        m_z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
+        m_z.avail_in = uInt(size);
+        // Inflate straight into the spare room of the output, growing it
+        // geometrically; one byte past the limit tells that it was passed.
+        for (;;) {
+            const qint64 limit = m_max + 1;
+            if (m_out.capacity() - m_out.size() < 16384 && m_out.size() < limit)
+                m_out.reserve(qsizetype(std::min<qint64>(limit, std::max<qint64>(qint64(m_out.size()) * 2, 65536))));
+            const qsizetype before = m_out.size();
+            const qsizetype room = qsizetype(std::min<qint64>(m_out.capacity() - before, limit - before));
+            m_out.resize(before + room);
+            m_z.next_out = reinterpret_cast<Bytef *>(m_out.data() + before);
+            m_z.avail_out = uInt(room);
+            const int rc = inflate(&m_z, Z_NO_FLUSH);
+            const qsizetype produced = room - qsizetype(m_z.avail_out);
+            m_out.resize(before + produced);
+            if (rc == Z_DATA_ERROR && m_zlibWrapped && m_produced == 0 && m_keepInput)
+                return restartRaw();
+            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+                return fail(HttpError::Kind::Decode,
+                            std::string("The body is not valid ")
+                                + (m_coding == Coding::Gzip ? "gzip" : "deflate") + " data"
+                                + (m_z.msg ? std::string(": ") + m_z.msg : std::string()));
+            if (produced > 0) {
+                m_produced += size_t(produced);
+                m_saved.clear();
+                if (qint64(m_out.size()) > m_max)
+                    return fail(HttpError::Kind::TooLarge,
+                                "The body is larger than " + std::to_string(m_max) + " bytes");
+            }
+            if (rc == Z_STREAM_END) {
+                m_done = true;
+                return afterEnd(reinterpret_cast<const char *>(m_z.next_in), m_z.avail_in);
+            }
+            if (rc == Z_BUF_ERROR || (m_z.avail_in == 0 && m_z.avail_out > 0))
+                return true; // needs more input
+        }
+    }
+
+    // Data after the end of the compressed stream. A further gzip member
+    // continues the body (as gzip -d reads it); anything else is trailing
+    // garbage that decoders ignore.
+    bool afterEnd(const char *data, size_t size)
+    {
+        if (m_coding != Coding::Gzip || m_ignoreRest || size == 0)
+            return true;
+        m_probe.append(data, qsizetype(size));
+        if (m_probe.size() < 2)
+            return true; // too short to tell yet
+        if (!startsGzipMember(m_probe.constData(), size_t(m_probe.size()))) {
+            m_ignoreRest = true;
+            m_probe.clear();
+            return true;
+        }
+        inflateReset(&m_z);
+        m_done = false;
+        QByteArray next;
+        next.swap(m_probe);
+        return inflateChunk(next.constData(), size_t(next.size()));
+    }
+
+    bool restartRaw()
+    {
+        inflateEnd(&m_z);
+        m_zInit = false;
+        m_zlibWrapped = false;
+        if (!start(-MAX_WBITS))
+            return false;
+        QByteArray saved;
+        saved.swap(m_saved);
+        return inflateChunk(saved.constData(), size_t(saved.size()));
+    }
+
+    bool fail(HttpError::Kind kind, const std::string &message)
+    {
+        m_kind = kind;
+        m_message = message;
+        return false;
+    }
+
+    Coding m_coding;
+    QByteArray &m_out;
+    qint64 m_max;
+    z_stream m_z{};
+    bool m_zInit = false;
+    bool m_done = false;
+    bool m_zlibWrapped = false;
+    QByteArray m_head;
+    QByteArray m_saved;
+    bool m_keepInput = true;
+    QByteArray m_probe;
+    bool m_ignoreRest = false;
+    size_t m_produced = 0;
+    HttpError::Kind m_kind = HttpError::Kind::Decode;
+    std::string m_message;
+};
+
+// The decoder for a Content-Encoding value, compared ignoring case.
+BodyDecoder::Coding codingOf(const QString &contentEncoding)
+{
+    const QString enc = contentEncoding.trimmed();
+    if (enc.compare(QLatin1String("gzip"), Qt::CaseInsensitive) == 0)
+        return BodyDecoder::Coding::Gzip;
+    if (enc.compare(QLatin1String("deflate"), Qt::CaseInsensitive) == 0)
+        return BodyDecoder::Coding::Deflate;
+    return BodyDecoder::Coding::Identity;
+}
+
+struct Transfer
+{
+    const Request *request = nullptr;
+    CURL *curl = nullptr;
+    Response response;
+    std::unique_ptr<BodyDecoder> decoder;
+    bool failed = false;
+    HttpError::Kind failKind = HttpError::Kind::Connect;
+    std::string failMessage;
+    qint64 received = 0;
+    QElapsedTimer sinceData;
+    bool stalled = false;
+
+    void fail(HttpError::Kind kind, const std::string &message)
+    {
+        failed = true;
+        failKind = kind;
+        failMessage = message;
+    }
+};
+
+size_t onHeader(char *data, size_t size, size_t count, void *user)
+{
+    auto *t = static_cast<Transfer *>(user);
+    const size_t length = size * count;
+    const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
+    t->sinceData.restart();
+    if (line.startsWith("HTTP/")) {
+        // A new response (after a redirect or a 100 Continue): forget the
+        // headers of the one before.
+        t->response.contentEncoding.clear();
+        t->response.contentLength = -1;
+        return length;
+    }
+    const qsizetype colon = line.indexOf(':');
+    if (colon <= 0)
+        return length;
+    const QByteArray name = line.left(colon).trimmed().toLower();
+    const QByteArray value = line.mid(colon + 1).trimmed();
+    if (name == "content-encoding")
+        t->response.contentEncoding = QString::fromLatin1(value);
+    else if (name == "content-length") {
+        bool ok = false;
+        const qint64 n = value.toLongLong(&ok);
+        t->response.contentLength = ok ? n : -1;
+    }
+    return length;
+}
+
+size_t onData(char *data, size_t size, size_t count, void *user)
+{
+    auto *t = static_cast<Transfer *>(user);
+    const size_t length = size * count;
+    t->sinceData.restart();
+    if (!t->decoder) {
+        const BodyDecoder::Coding coding =
+            t->request->decode ? codingOf(t->response.contentEncoding) : BodyDecoder::Coding::Identity;
+        if (coding == BodyDecoder::Coding::Identity && t->response.contentLength > t->request->maxBytes) {
+            t->fail(HttpError::Kind::TooLarge, "The announced body of " + std::to_string(t->response.contentLength)
+                                                   + " bytes is larger than "
+                                                   + std::to_string(t->request->maxBytes) + " bytes");
+            return 0;
+        }
+        if (coding == BodyDecoder::Coding::Identity && t->response.contentLength > 0)
+            t->response.body.reserve(qsizetype(t->response.contentLength));
+        t->decoder = std::make_unique<BodyDecoder>(coding, t->response.body, t->request->maxBytes);
+    }
+    t->received += qint64(length);
+    if (!t->decoder->feed(data, length)) {
+        t->fail(t->decoder->kind(), t->decoder->message());
+        return 0;
+    }
+    if (t->request->progress && !t->request->progress(t->received, t->response.contentLength)) {
+        t->fail(HttpError::Kind::Connect, "The transfer was cancelled");
+        return 0;
+    }
+    return length;
+}
+
+int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    auto *t = static_cast<Transfer *>(user);
+    if (t->sinceData.elapsed() > t->request->stallTimeoutMs) {
+        t->stalled = true;
+        return 1;
+    }
+    return 0;
+}
+
+bool isHex(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The address as it goes on the wire: bytes that may not stand in a URL
+// (blanks, controls, non-ASCII letters as UTF-8, a few marks, a "%" that
+// starts no escape) percent-encoded; everything else exactly as given, so
+// values encoded by the caller reach the server unchanged.
+QByteArray wireUrl(const QString &url)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    const QByteArray utf8 = url.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size());
+    for (qsizetype i = 0; i < utf8.size(); ++i) {
+        const char c = utf8[i];
+        const auto u = uchar(c);
+        const bool escapeStart = c == '%' && i + 2 < utf8.size() && isHex(utf8[i + 1]) && isHex(utf8[i + 2]);
+        if (u <= 0x20 || u >= 0x7f || std::strchr("\"<>\\^`{|}", c) || (c == '%' && !escapeStart)) {
+            out += '%';
+            out += hex[u >> 4];
+            out += hex[u & 0xf];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+QByteArray decodeBody(const QByteArray &body, const QString &contentEncoding, qint64 maxBytes, qsizetype chunkSize)
+{
+    QByteArray out;
+    BodyDecoder decoder(codingOf(contentEncoding), out, maxBytes);
+    const qsizetype step = chunkSize > 0 ? chunkSize : std::max<qsizetype>(body.size(), 1);
+    for (qsizetype offset = 0; offset < body.size(); offset += step) {
+        if (!decoder.feed(body.constData() + offset, size_t(std::min(step, body.size() - offset))))
+            throw HttpError(decoder.kind(), decoder.message());
+    }
+    if (!decoder.finish())
+        throw HttpError(decoder.kind(), decoder.message());
+    return out;
+}
+
+bool isValidUrl(const QString &url)
+{
+    if (url.isEmpty() || url.front().isSpace())
+        return false;
+    const QUrl parsed(url, QUrl::TolerantMode);
+    if (!parsed.isValid())
+        return false;
+    const QString scheme = parsed.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        return false;
+    return !parsed.host().isEmpty();
+}
+
+Response get(const QString &url, const Request &request)
+{
+    if (!isValidUrl(url))
+        throw HttpError(HttpError::Kind::InvalidUrl, "Not a valid http or https address: " + toStd(url));
+    globalInit();
+
+    std::unique_ptr<CURL, void (*)(CURL *)> curl(curl_easy_init(), curl_easy_cleanup);
+    if (!curl)
+        throw HttpError(HttpError::Kind::Connect, "Cannot create an HTTP transfer");
+    Transfer t;
+    t.request = &request;
+    t.curl = curl.get();
+    char errors[CURL_ERROR_SIZE] = {};
+
+    const QByteArray address = wireUrl(url);
+    CURL *c = curl.get();
+    curl_easy_setopt(c, CURLOPT_URL, address.constData());
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errors);
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(std::max(1, request.connectTimeoutMs)));
+    // Stall detection: the progress callback runs at least once a second
+    // and ends the transfer when no byte has come for stallTimeoutMs; the
+    // low-speed limit is a second guard in whole seconds.
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(std::max(1, (request.stallTimeoutMs + 999) / 1000)));
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onData);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+
+    std::unique_ptr<curl_slist, void (*)(curl_slist *)> headers(nullptr, curl_slist_free_all);
+    if (request.decode) {
+        // Set by hand rather than through CURLOPT_ACCEPT_ENCODING: we decode
+        // ourselves, by the rules of the catalogue server.
+        headers.reset(curl_slist_append(nullptr, "Accept-Encoding: gzip, deflate"));
+        curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
+    }
+
+    t.sinceData.start();
+    const CURLcode rc = curl_easy_perform(c);
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &t.response.status);
+
+    if (t.failed)
+        throw HttpError(t.failKind, t.failMessage, t.response.status);
+    if (rc == CURLE_HTTP_RETURNED_ERROR)
+        throw HttpError(HttpError::Kind::Status,
+                        "The server answered with status " + std::to_string(t.response.status), t.response.status);
+    if (rc == CURLE_ABORTED_BY_CALLBACK && t.stalled)
+        throw HttpError(HttpError::Kind::Connect,
+                        "No data for " + std::to_string(request.stallTimeoutMs) + " ms from " + toStd(url));
+    if (rc == CURLE_URL_MALFORMAT)
+        throw HttpError(HttpError::Kind::InvalidUrl, "Not a valid address: " + toStd(url));
+    if (rc != CURLE_OK) {
+        std::string message = errors[0] ? std::string(errors) : std::string(curl_easy_strerror(rc));
+        throw HttpError(HttpError::Kind::Connect, message + " (" + toStd(url) + ")", t.response.status);
+    }
+    if (!t.decoder) {
+        // Empty body: nothing came through the write callback.
+        const BodyDecoder::Coding coding =
+            request.decode ? codingOf(t.response.contentEncoding) : BodyDecoder::Coding::Identity;
+        t.decoder = std::make_unique<BodyDecoder>(coding, t.response.body, request.maxBytes);
+    }
+    if (!t.decoder->finish())
+        throw HttpError(t.decoder->kind(), t.decoder->message(), t.response.status);
+    return std::move(t.response);
+}
+
+QByteArray getBody(const QString &url)
+{
+    return get(url).body;
+}
+
+QByteArray decodingDownload(const QString &url)
+{
+    Request request;
+    request.decode = true;
+    return get(url, request).body;
+}
+
+} // namespace Http

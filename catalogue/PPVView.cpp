@@ -1,0 +1,106 @@
+#include "PPVView.h"
+
+#include "Options.h"
+#include "PPVFetcher.h"
+#include "TulException.h"
+
+#include <algorithm>
+
+PPVView::PPVView() : m_fetcher(std::make_unique<PPVFetcher>())
+{
+}
+
+PPVView::~PPVView() = default;
+
+void PPVView::setAdultVisible(bool visible)
+{
+    m_fetcher->setAdultVisible(visible);
+}
+
+std::vector<PPVStreamInfoPtr> PPVView::getPpvActive() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_ppvActive;
+}
+
+void PPVView::clearStreams()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    // The list stays available to requests made while the next download
+    // runs; the next request that finds it stale downloads.
+    m_stale = true;
+}
+
+void PPVView::clearPpvActive()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_ppvActive.clear();
+}
+
+void PPVView::addActive(const PPVStreamInfoPtr &movie)
+{
+    if (!movie)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const int id = movie->getId();
+    const bool known = std::any_of(m_ppvActive.begin(), m_ppvActive.end(),
+                                   [id](const PPVStreamInfoPtr &m) { return m->getId() == id; });
+    if (!known)
+        m_ppvActive.push_back(movie);
+}
+
+void PPVView::addActiveStream(const StreamInfoPtr &stream)
+{
+    if (auto movie = std::dynamic_pointer_cast<PPVStreamInfo>(stream))
+        addActive(movie);
+}
+
+std::vector<PPVStreamInfoPtr> PPVView::getActivePpvStreams()
+{
+    std::vector<PPVStreamInfoPtr> out;
+    for (const StreamInfoPtr &row : getActiveStreams())
+        out.push_back(std::static_pointer_cast<PPVStreamInfo>(row));
+    return out;
+}
+
+std::shared_ptr<const StreamList> PPVView::getAllStreams(bool reload)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if ((m_allStreams && !m_stale && !reload) || m_downloading)
+        return m_allStreams;
+    m_downloading = true;
+    lock.unlock();
+    std::optional<std::vector<PPVStreamInfoPtr>> movies;
+    try {
+        try {
+            m_fetcher->openURL(Options::getPpvUrlFetch());
+        } catch (const TulException &) {
+            // Not reported: the list of the last good document stays.
+        }
+        movies = m_fetcher->getStreamList();
+    } catch (const std::exception &) {
+        // Whatever else fails here must not reach the caller's thread.
+    }
+    std::shared_ptr<const StreamList> list;
+    if (movies)
+        list = std::make_shared<const StreamList>(movies->begin(), movies->end());
+    lock.lock();
+    m_downloading = false;
+    m_allStreams = list;
+    m_stale = false;
+    return m_allStreams;
+}
+
+void PPVView::prepareSource()
+{
+    getAllStreams(false);
+}
+
+void PPVView::buildActiveStreams()
+{
+    // The rebuild mark stays set: the rows follow the held list on every
+    // request (rebuildRows returns at once when nothing changed).
+    RowFilter filter;
+    filter.catalogue = false;
+    rebuildRows(m_allStreams, filter);
+}

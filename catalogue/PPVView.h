@@ -1,0 +1,65 @@
+#pragma once
+
+#include "StreamsView.h"
+
+#include <memory>
+#include <vector>
+
+class PPVFetcher;
+
+// The Pay Tv tab's view: the pay-per-view movies with the user's rental
+// times, searched by name only and sorted like every view, and the list of
+// rented movies that still have time left, which the window fills.
+//
+// The catalogue is downloaded by the first request and again by the first
+// request after clearStreams (the catalogue worker does both at every load).
+// A failed download is not reported: the list is rebuilt from the last good
+// document, or stays empty, and then the next request tries again.
+//
+// Safe to use from the worker and the UI thread at once. The download runs
+// outside the view's lock; a request that comes while it runs is not held up
+// and gets the list held until then.
+class PPVView : public StreamsView
+{
+public:
+    PPVView();
+    ~PPVView() override;
+
+    std::vector<StreamFilterPtr> getLanguages() override { return {}; }
+    std::vector<StreamFilterPtr> getCountries() override { return {}; }
+    std::vector<StreamFilterPtr> getCategories() override { return {}; }
+
+    // Whether adult movies are listed; takes effect at the next download.
+    virtual void setAdultVisible(bool visible);
+    // The rented movies with time left, in the order added.
+    virtual std::vector<PPVStreamInfoPtr> getPpvActive() const;
+    // Forgets the loaded list: the next request downloads again.
+    virtual void clearStreams();
+    // Empties the rented list.
+    virtual void clearPpvActive();
+    // Appends movie to the rented list unless a movie with its identifier is
+    // already there.
+    virtual void addActive(const PPVStreamInfoPtr &movie);
+    // The same for a table row; rows that are not pay-per-view movies are
+    // ignored.
+    void addActiveStream(const StreamInfoPtr &stream);
+
+    // The rows of getActiveStreams as pay-per-view records.
+    std::vector<PPVStreamInfoPtr> getActivePpvStreams();
+
+    // The catalogue's records (PPVStreamInfo), downloading when none is held
+    // or the held one was forgotten, or always with reload; null while no
+    // download ever succeeded.
+    std::shared_ptr<const StreamList> getAllStreams(bool reload);
+
+protected:
+    void prepareSource() override;
+    void buildActiveStreams() override;
+
+private:
+    std::unique_ptr<PPVFetcher> m_fetcher;
+    std::shared_ptr<const StreamList> m_allStreams; // PPVStreamInfo records
+    bool m_stale = false;
+    bool m_downloading = false;
+    std::vector<PPVStreamInfoPtr> m_ppvActive;
+};

@@ -1,0 +1,139 @@
+#pragma once
+
+#include "StreamInfo.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <atomic>
+#include <future>
+#include <memory>
+#include <optional>
+#include <vector>
+
+// One name index of the catalogue: each category (language, country) text
+// with its number. Names count from 1 in the order of first registration.
+// Number 0 means "all": the category and language indexes hold an "all"
+// entry under that number, which is never handed out for a name, so a real
+// category or language never gets 0, also after a flush.
+class NameIndex
+{
+public:
+    // allText: text of the "all" entry; a null text gives an index without
+    // one (the countries).
+    explicit NameIndex(const QString &allText = QString());
+
+    // The number of name, registering it when new.
+    int add(const QString &name);
+    // The number of name, or -1 when it is not registered.
+    int number(const QString &name) const;
+    // Forgets every name; the "all" entry stays.
+    void clear();
+    // The entries in number order, the "all" entry first when there is one.
+    std::vector<StreamFilterPtr> entries() const;
+    // Registered names, the "all" entry not counted.
+    int count() const { return int(m_names.size()); }
+
+private:
+    StreamFilterPtr m_all;
+    QHash<QString, int> m_numbers;
+    std::vector<StreamFilterPtr> m_names;
+};
+
+// The three indexes a catalogue load registers its records in.
+struct CatalogueIndexes
+{
+    NameIndex categories;
+    NameIndex languages;
+    NameIndex countries;
+};
+
+// The catalogue reader: asks the catalogue server for the revision,
+// downloads the catalogue (keeping a gzip copy in the cache file) or reads
+// the cache file, and turns the document into stream records. Runs on the
+// catalogue worker thread, one load at a time; only setAdultVisible may be
+// called from another thread.
+class StreamsFetcher
+{
+public:
+    // The cache file, in the working directory.
+    static constexpr const char *CACHE_FILE = "data.dat";
+    // Decoded bytes a catalogue may have at most.
+    static constexpr qint64 MAX_CATALOGUE_BYTES = 256ll * 1024 * 1024;
+
+    StreamsFetcher();
+    virtual ~StreamsFetcher();
+    StreamsFetcher(const StreamsFetcher &) = delete;
+    StreamsFetcher &operator=(const StreamsFetcher &) = delete;
+
+    // Adult records are kept by the next getStreamList when true.
+    virtual void setAdultVisible(bool visible);
+    bool getAdultVisible() const { return m_adultVisible.load(); }
+
+    // Downloads the catalogue, stores it in the cache file (atomically; a
+    // cache that cannot be written is reported on standard error and the
+    // load goes on from memory) and parses it. Throws TulException:
+    // "ConnectError" when the address is not valid, the download fails or
+    // the body passes the size limit; "ParseError" when the body is not
+    // well-formed XML (the cache file then holds it all the same). The kept
+    // document changes only when the parse succeeds.
+    virtual void openURL(const QString &address);
+    // Parses the gzip file at path. Throws TulException(path,
+    // "FileNotFoundError") when it is missing, unreadable or not a complete
+    // gzip stream, TulException(path, "FileReadError") when its text is not
+    // well-formed XML.
+    virtual void openGZipFile(const QString &path);
+    // Whether the last openURL stored its body in the cache file. The cache
+    // is written on a thread of its own while the records are built; this
+    // waits for it (as do the next openURL, openGZipFile and the destructor).
+    bool cacheWritten();
+    // The decoded size a download or the cache file may have at most
+    // (MAX_CATALOGUE_BYTES unless changed).
+    void setMaxCatalogueBytes(qint64 bytes) { m_maxBytes = bytes; }
+
+    // Info/UpdateUrl and Info/MOTD of the kept document, trimmed; null when
+    // absent or when no document was read.
+    virtual QString getUpdateUrl() const;
+    virtual QString getMOTD() const;
+
+    // The records of the kept document, registered in indexes; a flush mark
+    // on the document empties the category and language indexes first.
+    // latestStreamId is raised to the highest identifier read. Null when no
+    // document was read. Throws TulException("ParseError") for a document
+    // that breaks the catalogue's rules; indexes and latestStreamId are then
+    // partly updated, so callers pass private copies.
+    virtual std::shared_ptr<StreamList> getStreamList(CatalogueIndexes &indexes, int &latestStreamId) const;
+
+    // The server's catalogue revision; the stored one when the server cannot
+    // tell it.
+    virtual int getCacheRevision() const;
+
+    // Entry points for bytes already in memory. parseDocument parses and
+    // keeps a catalogue document as openURL does after the download (throws
+    // TulException("ParseError"); the kept document then stays).
+    // parseRevision reads a revision body as getCacheRevision does: nothing
+    // when its last line is not a decimal integer.
+    void parseDocument(const QByteArray &body);
+    static std::optional<int> parseRevision(const QByteArray &body);
+
+    // One gzip member at the default level.
+    static QByteArray gzipCompress(const QByteArray &data);
+    // Every gzip member of data; throws std::runtime_error for data that is
+    // not gzip, is cut short or decodes to more than maxBytes.
+    static QByteArray gzipDecompress(const QByteArray &data, qint64 maxBytes = MAX_CATALOGUE_BYTES);
+
+private:
+    struct Document;
+    // Parses body into a document; throws std::runtime_error when it is
+    // not well-formed.
+    static std::shared_ptr<Document> parse(QByteArray body, bool inPlace);
+    bool writeCache(const QByteArray &body) const;
+    void finishCacheWrite();
+    QString infoText(const char *name) const;
+
+    std::shared_ptr<Document> m_doc;
+    std::atomic<bool> m_adultVisible{true};
+    bool m_cacheWritten = false;
+    std::future<bool> m_pendingWrite;
+    qint64 m_maxBytes = MAX_CATALOGUE_BYTES;
+};
