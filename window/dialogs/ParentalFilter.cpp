@@ -1,0 +1,103 @@
+#include "ParentalFilter.h"
+
+#include "DialogFrame.h"
+#include "LangMsg.h"
+#include "Options.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QWidget>
+
+ParentalFilter::ParentalFilter(QWidget *parent) : ModalDialog(parent)
+{
+    setWindowTitle(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_TITLE")));
+    placeDialog(OFFSET_X, offsetY(monitorCount()), WIDTH, HEIGHT);
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(5, 5, 5, 5);
+    grid->setSpacing(5);
+    for (int column = 0; column < 3; ++column)
+        grid->setColumnStretch(column, 1);
+
+    // The two password fields.
+    auto *setGroup = new QGroupBox(LangMsg::getMsg(QStringLiteral("SET_PASSWORD")), this);
+    auto *setLayout = new QVBoxLayout(setGroup);
+    setLayout->addWidget(new QLabel(LangMsg::getMsg(QStringLiteral("PASSWORD")), setGroup));
+    text1 = new QLineEdit(setGroup);
+    text1->setEchoMode(QLineEdit::Password);
+    text1->setMinimumWidth(160);
+    setLayout->addWidget(text1);
+    setLayout->addWidget(new QLabel(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_CONFIRM_PASSWORD")), setGroup));
+    text2 = new QLineEdit(setGroup);
+    text2->setEchoMode(QLineEdit::Password);
+    text2->setMinimumWidth(160);
+    setLayout->addWidget(text2);
+    grid->addWidget(setGroup, 0, 0, 3, 2);
+
+    // The buttons, under each other in the third column.
+    auto *buttons = new QWidget(this);
+    auto *buttonLayout = new QVBoxLayout(buttons);
+    buttonLayout->setContentsMargins(0, 0, 0, 0);
+    button1 = makeButton(QStringLiteral("OK"), buttons);
+    m_cancel = makeButton(LangMsg::getMsg(QStringLiteral("CANCEL")), buttons);
+    m_help = makeButton(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_HELP")), buttons);
+    for (QPushButton *button : {button1, m_cancel, m_help}) {
+        button->setMinimumWidth(95);
+        buttonLayout->addWidget(button);
+    }
+    buttonLayout->addStretch();
+    grid->addWidget(buttons, 0, 2, 3, 1);
+
+    // The notice below.
+    auto *infoGroup = new QGroupBox(this);
+    auto *infoLayout = new QGridLayout(infoGroup);
+    auto *info = new QLabel(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_INFO")), infoGroup);
+    infoLayout->addWidget(info, 0, 0, 1, 2);
+    grid->addWidget(infoGroup, 3, 0, 2, 3);
+
+    text1->installEventFilter(this);
+    text2->installEventFilter(this);
+    connect(button1, &QPushButton::clicked, this, &ParentalFilter::ok);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_help, &QPushButton::clicked, this, [] { openHelpPage(); });
+
+    text1->setFocus();
+    adjustSize();
+}
+
+bool ParentalFilter::eventFilter(QObject *watched, QEvent *event)
+{
+    // Return only moves on: from the first field to the confirmation, from
+    // there to OK.
+    if ((watched == text1 || watched == text2) && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Return) {
+        if (watched == text1)
+            text2->setFocus(Qt::OtherFocusReason);
+        else
+            button1->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return ModalDialog::eventFilter(watched, event);
+}
+
+void ParentalFilter::ok()
+{
+    const QString first = text1->text();
+    const QString second = text2->text();
+    if (first.isEmpty() && second.isEmpty())
+        showMessageBox(this, QMessageBox::Information, QString(),
+                       LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_PASSWORDS_EMPTHY")));
+    if (second == first) {
+        Options::setPasswd(first);
+        m_stored = true;
+        accept();
+        return;
+    }
+    showMessageBox(this, QMessageBox::Critical, QString(),
+                   LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_PASSWORDS_DIFFER")));
+}

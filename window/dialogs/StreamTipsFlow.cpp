@@ -1,0 +1,50 @@
+#include "StreamTipsFlow.h"
+
+#include "ErrorDisplay.h"
+#include "LangMsg.h"
+#include "StreamTipsDialog.h"
+#include "StreamsManager.h"
+#include "StreamsView.h"
+#include "TulException.h"
+
+std::optional<QStringList> StreamTipsFlow::choices(const std::vector<StreamFilterPtr> &entries)
+{
+    if (entries.empty())
+        return std::nullopt;
+    QStringList texts;
+    for (std::size_t i = 1; i < entries.size(); ++i)
+        texts.append(entries[i] ? entries[i]->getText() : QString());
+    return texts;
+}
+
+bool StreamTipsFlow::run(QWidget *parent, StreamsManager &manager, StreamsView &allView,
+                         const TulErrorHandler &showError)
+{
+    const std::optional<QStringList> categories = choices(allView.getCategories());
+    const std::optional<QStringList> languages = choices(allView.getLanguages());
+    const std::optional<QStringList> countries = choices(allView.getCountries());
+
+    StreamInfoPtr stream;
+    QString description;
+    {
+        StreamTipsDialog dialog(parent, categories, languages, countries);
+        dialog.exec();
+        stream = dialog.getStream();
+        description = dialog.getDescription();
+    }
+    if (!stream)
+        return false;
+    try {
+        manager.streamTips(*stream, description);
+    } catch (const TulException &e) {
+        if (showError)
+            showError(e);
+        else
+            ErrorDisplay::show(parent, e, true);
+        return false;
+    }
+    showMessageBox(parent, QMessageBox::Information,
+                   LangMsg::getMsg(QStringLiteral("MESSAGEBOX_STREAMTIPS_SENDT_TITLE")),
+                   LangMsg::getMsg(QStringLiteral("MESSAGEBOX_STREAMTIPS_SENDT_MESSAGE")));
+    return true;
+}
