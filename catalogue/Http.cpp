@@ -247,6 +247,7 @@ struct Transfer
     HttpError::Kind failKind = HttpError::Kind::Connect;
     std::string failMessage;
     qint64 received = 0;
+    qint64 delivered = 0; // body bytes handed to Request::sink
     QElapsedTimer sinceData;
     bool stalled = false;
 
@@ -255,6 +256,25 @@ struct Transfer
         failed = true;
         failKind = kind;
         failMessage = message;
+    }
+
+    // Hands what the decoder has produced to the request's sink, if any.
+    bool deliver()
+    {
+        if (!request->sink || response.body.isEmpty())
+            return true;
+        delivered += qint64(response.body.size());
+        if (delivered > request->maxBytes) {
+            fail(HttpError::Kind::TooLarge, "The body is larger than " + std::to_string(request->maxBytes) + " bytes");
+            return false;
+        }
+        const bool taken = request->sink(response.body.constData(), qint64(response.body.size()));
+        response.body.resize(0);
+        if (!taken) {
+            fail(HttpError::Kind::Connect, "The body could not be stored");
+            return false;
+        }
+        return true;
     }
 };
 
@@ -300,7 +320,7 @@ size_t onData(char *data, size_t size, size_t count, void *user)
                                                    + std::to_string(t->request->maxBytes) + " bytes");
             return 0;
         }
-        if (coding == BodyDecoder::Coding::Identity && t->response.contentLength > 0)
+        if (coding == BodyDecoder::Coding::Identity && t->response.contentLength > 0 && !t->request->sink)
             t->response.body.reserve(qsizetype(t->response.contentLength));
         t->decoder = std::make_unique<BodyDecoder>(coding, t->response.body, t->request->maxBytes);
     }
@@ -309,6 +329,8 @@ size_t onData(char *data, size_t size, size_t count, void *user)
         t->fail(t->decoder->kind(), t->decoder->message());
         return 0;
     }
+    if (!t->deliver())
+        return 0;
     if (t->request->progress && !t->request->progress(t->received, t->response.contentLength)) {
         t->fail(HttpError::Kind::Connect, "The transfer was cancelled");
         return 0;
@@ -319,6 +341,10 @@ size_t onData(char *data, size_t size, size_t count, void *user)
 int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     auto *t = static_cast<Transfer *>(user);
+    if (t->request->stop.stop_requested()) {
+        t->fail(HttpError::Kind::Connect, "The transfer was cancelled");
+        return 1;
+    }
     if (t->sinceData.elapsed() > t->request->stallTimeoutMs) {
         t->stalled = true;
         return 1;
@@ -389,6 +415,9 @@ Response get(const QString &url, const Request &request)
 {
     if (!isValidUrl(url))
         throw HttpError(HttpError::Kind::InvalidUrl, "Not a valid http or https address: " + toStd(url));
+    if (request.httpsOnly
+        && QUrl(url, QUrl::TolerantMode).scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) != 0)
+        throw HttpError(HttpError::Kind::InvalidUrl, "Not an https address: " + toStd(url));
     globalInit();
 
     std::unique_ptr<CURL, void (*)(CURL *)> curl(curl_easy_init(), curl_easy_cleanup);
@@ -404,8 +433,12 @@ Response get(const QString &url, const Request &request)
     curl_easy_setopt(c, CURLOPT_URL, address.constData());
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errors);
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    const char *protocols = request.httpsOnly ? "https" : "http,https";
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, protocols);
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, protocols);
+    const QByteArray caFile = request.caFile.toLocal8Bit();
+    if (!caFile.isEmpty())
+        curl_easy_setopt(c, CURLOPT_CAINFO, caFile.constData());
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
@@ -457,6 +490,8 @@ Response get(const QString &url, const Request &request)
     }
     if (!t.decoder->finish())
         throw HttpError(t.decoder->kind(), t.decoder->message(), t.response.status);
+    if (!t.deliver())
+        throw HttpError(t.failKind, t.failMessage, t.response.status);
     return std::move(t.response);
 }
 

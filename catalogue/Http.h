@@ -4,6 +4,7 @@
 #include <QString>
 #include <functional>
 #include <stdexcept>
+#include <stop_token>
 
 // The program's small blocking HTTP layer over libcurl, usable from any
 // thread. Every request has a connect timeout and a stall timeout, so an
@@ -47,6 +48,18 @@ struct Request
     // Called with (bytes received, bytes announced or -1) as data arrives;
     // returning false aborts the transfer (Connect error).
     std::function<bool(qint64, qint64)> progress;
+    // When set, the (decoded) body goes here piece by piece as it arrives
+    // instead of into Response::body, which stays empty; returning false
+    // aborts the transfer (Connect error). maxBytes bounds the whole body.
+    std::function<bool(const char *data, qint64 size)> sink;
+    // Only https, for the address and for every redirect.
+    bool httpsOnly = false;
+    // A PEM file of certificates to trust in place of the system's (for a
+    // server with its own certificate). Certificates are always checked.
+    QString caFile;
+    // A stop request ends the transfer (Connect error) within about a
+    // second, even while the server sends nothing.
+    std::stop_token stop;
 };
 
 struct Response

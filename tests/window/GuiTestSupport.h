@@ -1,0 +1,203 @@
+#pragma once
+
+// Shared set-up of the main-window tests: a fresh working directory with
+// fresh settings, the reference service on loopback with the program pointed
+// at it, and a driver that answers the modal boxes the window opens.
+
+#include "Gui.h"
+#include "Options.h"
+#include "ReferenceService.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <deque>
+#include <functional>
+#include <memory>
+
+// A working directory of its own and settings as in a fresh process, with
+// full mode stored (so no first-start choice) unless told otherwise.
+class TestWorkspace
+{
+public:
+    explicit TestWorkspace(bool fullMode = true) : m_previous(QDir::currentPath())
+    {
+        QDir::setCurrent(m_dir.path());
+        Options::resetToDefaults();
+        if (fullMode)
+            Options::setMode(true);
+    }
+    ~TestWorkspace()
+    {
+        QDir::setCurrent(m_previous);
+        Options::resetToDefaults();
+    }
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QString m_previous;
+    QTemporaryDir m_dir;
+};
+
+// Every server of the program is the reference service.
+inline void pointProgramAt(const ReferenceService &service)
+{
+    const QByteArray host = service.hostPort().toUtf8();
+    for (const char *name : {"QUORVANTEL_CATALOGUE_HOST", "QUORVANTEL_ORDER_HOST", "QUORVANTEL_FORUM_HOST",
+                             "QUORVANTEL_MAKER_HOST", "QUORVANTEL_ICECAST_HOST"})
+        qputenv(name, host);
+}
+
+inline std::unique_ptr<ReferenceService> startService()
+{
+    ReferenceService::Config config;
+    config.logToStderr = false;
+    auto service = std::make_unique<ReferenceService>(config);
+    if (!service->start())
+        return nullptr;
+    service->setMotd(QString());
+    pointProgramAt(*service);
+    return service;
+}
+
+inline RefService::CatalogueEntry entry(int id, const QString &name, const QString &type, const QString &category,
+                                        const QString &country, int bitrate, bool adult = false,
+                                        const QString &url = QStringLiteral("http://127.0.0.1:9/media/test.mp4"))
+{
+    RefService::CatalogueEntry e;
+    e.id = id;
+    e.name = name;
+    e.type = type;
+    e.category = category;
+    e.country = country;
+    e.language = QStringLiteral("English");
+    e.bitrate = bitrate;
+    e.adult = adult;
+    e.url = url;
+    return e;
+}
+
+// A small catalogue with every tabbed type; no message of the day. The
+// streams play from url (one stream has no address).
+inline QByteArray smallCatalogue(const QString &url = QStringLiteral("http://127.0.0.1:9/media/test.mp4"))
+{
+    std::vector<RefService::CatalogueEntry> entries = {
+        entry(11, QStringLiteral("Bravo News"), QStringLiteral("TV"), QStringLiteral("News"), QStringLiteral("Norway"), 300, false, url),
+        entry(12, QStringLiteral("alpha Sport"), QStringLiteral("TV"), QStringLiteral("Sports"), QStringLiteral("Germany"), 0, false, url),
+        entry(13, QStringLiteral("Charlie Kids"), QStringLiteral("TV"), QStringLiteral("Kids"), QStringLiteral("Austria"), 128, false, url),
+        entry(14, QStringLiteral("Delta Silent"), QStringLiteral("TV"), QStringLiteral("Art"), QStringLiteral("Canada"), 700,
+              false, QString()),
+        entry(21, QStringLiteral("Radio One"), QStringLiteral("Radio"), QStringLiteral("Pop"), QStringLiteral("Sweden"), 128, false, url),
+        entry(22, QStringLiteral("Radio Two"), QStringLiteral("Radio"), QStringLiteral("Jazz"), QStringLiteral("Denmark"), 64, false, url),
+        entry(31, QStringLiteral("Movie Night"), QStringLiteral("Movie"), QStringLiteral("Drama"), QStringLiteral("France"), 900, false, url),
+        entry(32, QStringLiteral("Film Club"), QStringLiteral("Movie"), QStringLiteral("Comedy"), QStringLiteral("Italy"), 800, false, url),
+        entry(41, QStringLiteral("Late Show"), QStringLiteral("Erotic"), QStringLiteral("Adult"), QStringLiteral("Spain"), 500, true, url),
+        entry(51, QStringLiteral("Clip Parade"), QStringLiteral("Videoclip"), QStringLiteral("Music"), QStringLiteral("USA"), 256, false, url),
+    };
+    RefService::CatalogueInfo info;
+    info.withInfo = true;
+    return RefService::catalogueDocument(entries, info);
+}
+
+// Answers the modal widgets that open, in order, one step each; a modal
+// widget with no step left is counted and closed.
+class ModalAnswers : public QObject
+{
+public:
+    using Step = std::function<void(QWidget *)>;
+
+    ModalAnswers()
+    {
+        m_timer.setInterval(5);
+        connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
+        m_timer.start();
+    }
+
+    ModalAnswers &then(Step step)
+    {
+        m_steps.push_back(std::move(step));
+        return *this;
+    }
+    // Presses the button of the next message box that has this role.
+    ModalAnswers &pressBox(QMessageBox::StandardButton button)
+    {
+        return then([this, button](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            if (!box) {
+                ++m_wrongKind;
+                w->close();
+                return;
+            }
+            if (QAbstractButton *b = box->button(button))
+                b->click();
+            else
+                box->close();
+        });
+    }
+    // Records the next modal widget and closes it.
+    ModalAnswers &recordAndClose(QPointer<QWidget> *seen, QWidget **parent = nullptr, QString *title = nullptr,
+                                 QString *text = nullptr)
+    {
+        return then([=](QWidget *w) {
+            *seen = w;
+            if (parent)
+                *parent = w->parentWidget();
+            if (title)
+                *title = w->windowTitle();
+            if (text) {
+                if (auto *box = qobject_cast<QMessageBox *>(w))
+                    *text = box->text();
+            }
+            w->close();
+        });
+    }
+
+    int handled() const { return m_handled; }
+    int unexpected() const { return m_unexpected; }
+    int wrongKind() const { return m_wrongKind; }
+    bool done() const { return m_steps.empty(); }
+
+private:
+    void poll()
+    {
+        QWidget *w = QApplication::activeModalWidget();
+        if (!w || !w->isVisible() || w == m_last)
+            return;
+        m_last = w;
+        if (m_steps.empty()) {
+            ++m_unexpected;
+            w->close();
+            return;
+        }
+        Step step = std::move(m_steps.front());
+        m_steps.pop_front();
+        ++m_handled;
+        step(w);
+    }
+
+    QTimer m_timer;
+    std::deque<Step> m_steps;
+    QPointer<QWidget> m_last;
+    int m_handled = 0;
+    int m_unexpected = 0;
+    int m_wrongKind = 0;
+};
+
+// Waits until the window has ended count loads in all.
+inline bool waitForLoads(QSignalSpy &spy, int count, int timeoutMs = 15000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (spy.count() < count && timer.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    // Let the tasks the rebuild posted run.
+    QTest::qWait(20);
+    return spy.count() >= count;
+}

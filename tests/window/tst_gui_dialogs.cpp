@@ -1,0 +1,222 @@
+// The dialogs' actions as the window runs them: the parental filter hiding
+// and showing adult content (also when the reload fails), the About box and
+// the two forms, each on the main window.
+#include "GuiTestSupport.h"
+
+#include "AboutDialog.h"
+#include "BottomList.h"
+#include "MediaPlayerStaticImage.h"
+#include "RecordTable.h"
+#include "SelectionDialogParental.h"
+#include "StreamTipsDialog.h"
+#include "StreamsManager.h"
+#include "TabFolder.h"
+#include "TipAFriendDialog.h"
+#include "TulErrorDialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+void clickRow(RecordTableView *table, int row)
+{
+    const QRect rect = table->visualRect(table->model()->index(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+} // namespace
+
+class TestGuiDialogs : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void hideAdultContentEvenWhenReloadFails();
+    void showAdultContentAgain();
+    void toggleDuringLoadIsNotDropped();
+    void aboutBox();
+    void tellAFriend();
+    void streamSuggestionForm();
+
+private:
+    void toggleAdult(ModalAnswers &answers, QWidget **parent = nullptr);
+
+    std::unique_ptr<TestWorkspace> m_workspace;
+    std::unique_ptr<ReferenceService> m_service;
+    std::unique_ptr<Gui> m_gui;
+};
+
+void TestGuiDialogs::init()
+{
+    m_workspace = std::make_unique<TestWorkspace>();
+    m_service = startService();
+    QVERIFY(m_service);
+    m_service->setCatalogue(smallCatalogue());
+    m_gui = std::make_unique<Gui>();
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    m_gui->resize(1000, 700);
+    m_gui->open(true);
+    QVERIFY(QTest::qWaitForWindowExposed(m_gui.get()));
+    QVERIFY(waitForLoads(loads, 1));
+}
+
+void TestGuiDialogs::cleanup()
+{
+    m_gui.reset();
+    m_service.reset();
+    m_workspace.reset();
+}
+
+void TestGuiDialogs::toggleAdult(ModalAnswers &answers, QWidget **parent)
+{
+    answers.then([parent](QWidget *w) {
+        auto *selection = qobject_cast<SelectionDialogParental *>(w);
+        QVERIFY2(selection, w->metaObject()->className());
+        if (parent)
+            *parent = selection->parentWidget();
+        selection->toggleAdultButton()->click();
+    });
+}
+
+void TestGuiDialogs::hideAdultContentEvenWhenReloadFails()
+{
+    BottomList *adult = m_gui->bottomTab(4);
+    QVERIFY(adult);
+    // An adult stream plays.
+    m_gui->cBottomTab->setCurrentWidget(adult);
+    clickRow(adult->getTable(), 0);
+    m_gui->actionPlay->run();
+    QVERIFY(m_gui->currentStream && m_gui->currentStream->getAdult());
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+
+    // The reload that follows will fail: a new revision, a failing download.
+    m_service->setRevision(2);
+    m_service->setStatus(QStringLiteral("/getstreams.php"), 500);
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    QWidget *parent = nullptr;
+    QPointer<QWidget> error;
+    ModalAnswers answers;
+    toggleAdult(answers, &parent);
+    answers.recordAndClose(&error);
+    m_gui->actionParentFilterMenu->run();
+    // At once, before the reload has ended.
+    QCOMPARE(parent, m_gui.get());
+    QVERIFY(!m_gui->manager->getAdultVisible());
+    QVERIFY(!m_gui->bottomTab(4));
+    QVERIFY(!m_gui->bottomTab(9));
+    QVERIFY(!m_gui->ppvTab);
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(m_gui->isLoadRunning());
+
+    QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(loads.at(0).at(0).toBool(), false);
+    QCOMPARE(answers.handled(), 2);
+    QVERIFY(!m_gui->bottomTab(4));
+    QVERIFY(!m_gui->bottomTab(9));
+    QVERIFY(m_gui->bottomTab(1));
+}
+
+void TestGuiDialogs::showAdultContentAgain()
+{
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    {
+        ModalAnswers answers;
+        toggleAdult(answers);
+        m_gui->actionParentFilterMenu->run();
+        QVERIFY(waitForLoads(loads, 1));
+        QVERIFY(!m_gui->bottomTab(4));
+        // Adult records are gone from the reloaded catalogue.
+        for (const StreamInfoPtr &s : *m_gui->manager->getAllStreams())
+            QVERIFY(!s->getAdult());
+    }
+    {
+        ModalAnswers answers;
+        toggleAdult(answers);
+        m_gui->actionParentFilterMenu->run();
+        QVERIFY(m_gui->manager->getAdultVisible());
+        QVERIFY(waitForLoads(loads, 2));
+        QVERIFY(m_gui->bottomTab(4));
+        QCOMPARE(m_gui->bottomTab(4)->getTableViewer()->rowCount(), 1);
+    }
+}
+
+void TestGuiDialogs::toggleDuringLoadIsNotDropped()
+{
+    m_service->setDelay(QStringLiteral("/cacheversion.txt"), 300);
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    m_gui->updateDatabase();
+    QVERIFY(m_gui->isLoadRunning());
+    ModalAnswers answers;
+    toggleAdult(answers);
+    m_gui->actionParentFilterMenu->run();
+    QVERIFY(m_gui->isReloadPending());
+    QVERIFY(waitForLoads(loads, 2));
+    // The second load read the new switch.
+    QVERIFY(!m_gui->bottomTab(4));
+    for (const StreamInfoPtr &s : *m_gui->manager->getAllStreams())
+        QVERIFY(!s->getAdult());
+}
+
+void TestGuiDialogs::aboutBox()
+{
+    QWidget *parent = nullptr;
+    bool isAbout = false;
+    ModalAnswers answers;
+    answers.then([&](QWidget *w) {
+        isAbout = qobject_cast<AboutDialog *>(w) != nullptr;
+        parent = w->parentWidget();
+        w->close();
+    });
+    m_gui->actionAbout->trigger();
+    QCOMPARE(answers.handled(), 1);
+    QVERIFY(isAbout);
+    QCOMPARE(parent, m_gui.get());
+}
+
+void TestGuiDialogs::tellAFriend()
+{
+    QWidget *formParent = nullptr;
+    QWidget *boxParent = nullptr;
+    QPointer<QWidget> box;
+    ModalAnswers answers;
+    answers.then([&](QWidget *w) {
+        auto *form = qobject_cast<TipAFriendDialog *>(w);
+        QVERIFY2(form, w->metaObject()->className());
+        formParent = form->parentWidget();
+        form->addressField()->setText(QStringLiteral("friend@example.org"));
+        form->sendButton()->click();
+    });
+    answers.recordAndClose(&box, &boxParent);
+    m_gui->actionTipAFriend->run();
+    QCOMPARE(answers.handled(), 2);
+    QCOMPARE(formParent, m_gui.get());
+    QCOMPARE(boxParent, m_gui.get());
+    QCOMPARE(m_service->requestCount(QStringLiteral("/tul/prog/recruitperson.php")), 1);
+    const auto request = m_service->requests(QStringLiteral("/tul/prog/recruitperson.php")).front();
+    QVERIFY2(request.query.contains("email=friend%40example.org"), request.query.constData());
+}
+
+void TestGuiDialogs::streamSuggestionForm()
+{
+    QWidget *formParent = nullptr;
+    ModalAnswers answers;
+    answers.then([&](QWidget *w) {
+        auto *form = qobject_cast<StreamTipsDialog *>(w);
+        QVERIFY2(form, w->metaObject()->className());
+        formParent = form->parentWidget();
+        form->cancelButton()->click();
+    });
+    m_gui->actionTipStream->run();
+    QCOMPARE(answers.handled(), 1);
+    QCOMPARE(formParent, m_gui.get());
+    QCOMPARE(m_service->requestCount(QStringLiteral("/tul/prog/streamtips.php")), 0);
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+QTEST_MAIN(TestGuiDialogs)
+#include "tst_gui_dialogs.moc"

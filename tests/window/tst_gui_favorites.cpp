@@ -1,0 +1,285 @@
+// The favourites folder after a real load: adding from a stream tab, drag
+// and drop with synthetic events (the program's own drags only, after every
+// reload), removing with its selection rule, and Ctrl+1 to Ctrl+9.
+#include "GuiTestSupport.h"
+
+#include "BottomList.h"
+#include "RecordTable.h"
+#include "StreamsView.h"
+#include "TabFolder.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+
+namespace {
+
+QStringList favoriteNames(Gui &gui)
+{
+    QStringList list;
+    for (int i = 0; i < gui.favoritesTableViewer->rowCount(); ++i)
+        list << gui.favoritesTableViewer->element(i)->getName();
+    return list;
+}
+
+void clickRow(RecordTableView *table, int row)
+{
+    const QRect rect = table->visualRect(table->model()->index(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+// Drags data over the favourites table and drops it; whether the table
+// took the drag.
+bool dropOnFavorites(Gui &gui, const QMimeData *data)
+{
+    QWidget *target = gui.favoritesTable->viewport();
+    const QPoint pos(10, 10);
+    QDragEnterEvent enter(pos, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDragMoveEvent move(pos, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    if (!move.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(pos), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    return drop.isAccepted();
+}
+
+} // namespace
+
+class TestGuiFavorites : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void addFromStreamTab();
+    void dragAndDrop();
+    void foreignDragsRefused_data();
+    void foreignDragsRefused();
+    void dropsAfterReload();
+    void dragNeedsSelection();
+    void removeSelectionRule();
+    void removeLastDisablesDelete();
+    void playFavoriteNumber();
+    void favoritesAfterReload();
+
+private:
+    void addTvRows(int count);
+
+    std::unique_ptr<TestWorkspace> m_workspace;
+    std::unique_ptr<ReferenceService> m_service;
+    std::unique_ptr<Gui> m_gui;
+};
+
+void TestGuiFavorites::init()
+{
+    m_workspace = std::make_unique<TestWorkspace>();
+    m_service = startService();
+    QVERIFY(m_service);
+    m_service->setCatalogue(smallCatalogue());
+    m_gui = std::make_unique<Gui>();
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    m_gui->resize(1000, 700);
+    m_gui->open(true);
+    QVERIFY(QTest::qWaitForWindowExposed(m_gui.get()));
+    QVERIFY(waitForLoads(loads, 1));
+    QVERIFY(m_gui->favoritesTable);
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
+}
+
+void TestGuiFavorites::cleanup()
+{
+    m_gui.reset();
+    m_service.reset();
+    m_workspace.reset();
+}
+
+void TestGuiFavorites::addTvRows(int count)
+{
+    BottomList *tv = m_gui->bottomTab(1);
+    for (int i = 0; i < count; ++i) {
+        clickRow(tv->getTable(), i);
+        m_gui->actionCurrentTableFavorite->run();
+    }
+}
+
+void TestGuiFavorites::addFromStreamTab()
+{
+    BottomList *tv = m_gui->bottomTab(1);
+    clickRow(tv->getTable(), 2);
+    const StreamInfoPtr picked = tv->getTableViewer()->element(2);
+    m_gui->actionCurrentTableFavorite->run();
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
+    QCOMPARE(m_gui->favoritesTableViewer->element(0).get(), picked.get());
+    QVERIFY(m_gui->actionRemoveFavorite->isEnabled());
+    // The same stream again changes nothing.
+    m_gui->actionCurrentTableFavorite->run();
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
+    QCOMPARE(m_gui->favoritesTableViewer->data(m_gui->favoritesTableViewer->index(0, 1)).toString(),
+             QStringLiteral("TV"));
+}
+
+void TestGuiFavorites::dragAndDrop()
+{
+    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *radio = m_gui->bottomTab(2);
+    const StreamInfoPtr dragged = tv->getTableViewer()->element(1);
+    std::unique_ptr<QMimeData> data(m_gui->streamDragData(dragged));
+    QVERIFY(data->hasFormat(QString::fromLatin1(Gui::STREAM_MIME_TYPE)));
+    QCOMPARE(data->text(), QString::number(dragged->getId()));
+    // Another table is current: the dragged stream is what counts.
+    m_gui->cBottomTab->setCurrentWidget(radio);
+    clickRow(radio->getTable(), 0);
+    QVERIFY(dropOnFavorites(*m_gui, data.get()));
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
+    QCOMPARE(m_gui->favoritesTableViewer->element(0).get(), dragged.get());
+    // Appended at the end; the same stream again adds nothing.
+    std::unique_ptr<QMimeData> second(m_gui->streamDragData(radio->getTableViewer()->element(0)));
+    QVERIFY(dropOnFavorites(*m_gui, second.get()));
+    QCOMPARE(favoriteNames(*m_gui), (QStringList{dragged->getName(), radio->getTableViewer()->element(0)->getName()}));
+    std::unique_ptr<QMimeData> again(m_gui->streamDragData(dragged));
+    QVERIFY(dropOnFavorites(*m_gui, again.get()));
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 2);
+}
+
+void TestGuiFavorites::foreignDragsRefused_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("plain text from another program") << "text";
+    QTest::newRow("our type with a wrong token") << "token";
+    QTest::newRow("an earlier drag's data") << "stale";
+}
+
+void TestGuiFavorites::foreignDragsRefused()
+{
+    QFETCH(QString, kind);
+    BottomList *tv = m_gui->bottomTab(1);
+    QMimeData data;
+    std::unique_ptr<QMimeData> stale;
+    if (kind == QLatin1String("text")) {
+        data.setText(QString::number(tv->getTableViewer()->element(0)->getId()));
+    } else if (kind == QLatin1String("token")) {
+        std::unique_ptr<QMimeData> real(m_gui->streamDragData(tv->getTableViewer()->element(0)));
+        data.setData(QString::fromLatin1(Gui::STREAM_MIME_TYPE), "forged");
+    } else {
+        stale.reset(m_gui->streamDragData(tv->getTableViewer()->element(0)));
+        m_gui->streamDragFinished();
+        std::unique_ptr<QMimeData> other(m_gui->streamDragData(tv->getTableViewer()->element(1)));
+        data.setData(QString::fromLatin1(Gui::STREAM_MIME_TYPE), stale->data(QString::fromLatin1(Gui::STREAM_MIME_TYPE)));
+    }
+    QVERIFY(!dropOnFavorites(*m_gui, &data));
+    // A drop sent without an accepted enter adds nothing either.
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_gui->favoritesTable->viewport(), &drop);
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
+}
+
+void TestGuiFavorites::dropsAfterReload()
+{
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    for (int round = 1; round <= 2; ++round) {
+        QPointer<RecordTableView> before = m_gui->favoritesTable;
+        m_gui->updateDatabase();
+        QVERIFY(waitForLoads(loads, round));
+        // A new favourites table...
+        QVERIFY(!before);
+        QVERIFY(m_gui->favoritesTable->isDropTarget());
+        // ...that takes drops of the new tabs' streams.
+        const StreamInfoPtr stream = m_gui->bottomTab(1)->getTableViewer()->element(round);
+        std::unique_ptr<QMimeData> data(m_gui->streamDragData(stream));
+        QVERIFY(dropOnFavorites(*m_gui, data.get()));
+        QCOMPARE(m_gui->favoritesTableViewer->rowCount(), round);
+        QCOMPARE(m_gui->favoritesTableViewer->element(round - 1)->getId(), stream->getId());
+    }
+}
+
+void TestGuiFavorites::dragNeedsSelection()
+{
+    // No record, no drag data of ours.
+    std::unique_ptr<QMimeData> data(m_gui->streamDragData(nullptr));
+    QVERIFY(!data->hasFormat(QString::fromLatin1(Gui::STREAM_MIME_TYPE)));
+    QVERIFY(!m_gui->isStreamDrag(data.get()));
+    // Stream tabs are drag sources, the pay-per-view tab is none.
+    QVERIFY(m_gui->bottomTab(1)->getTable()->dragEnabled());
+    QVERIFY(m_gui->bottomTab(8)->getTable()->dragEnabled());
+    if (BottomList *ppv = m_gui->bottomTab(9))
+        QVERIFY(!ppv->getTable()->dragEnabled());
+}
+
+void TestGuiFavorites::removeSelectionRule()
+{
+    addTvRows(3);
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 3);
+    const QStringList all = favoriteNames(*m_gui);
+    // Deleting the last row selects the new last row.
+    clickRow(m_gui->favoritesTable, 2);
+    QCOMPARE(m_gui->currentTable.data(), m_gui->favoritesTable.data());
+    m_gui->actionRemoveFavorite->trigger();
+    QCOMPARE(favoriteNames(*m_gui), all.mid(0, 2));
+    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 1);
+    // Deleting the first keeps the selection at index 0.
+    clickRow(m_gui->favoritesTable, 0);
+    m_gui->actionRemoveFavorite->trigger();
+    QCOMPARE(favoriteNames(*m_gui), all.mid(1, 1));
+    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 0);
+    QVERIFY(m_gui->actionRemoveFavorite->isEnabled());
+}
+
+void TestGuiFavorites::removeLastDisablesDelete()
+{
+    addTvRows(1);
+    clickRow(m_gui->favoritesTable, 0);
+    m_gui->favoritesTable->setFocus();
+    QTest::keyClick(m_gui.get(), Qt::Key_Delete);
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
+    QCOMPARE(m_gui->favoritesTable->selectionIndex(), -1);
+    QVERIFY(!m_gui->actionRemoveFavorite->isEnabled());
+    // The next add enables it again.
+    addTvRows(1);
+    QVERIFY(m_gui->actionRemoveFavorite->isEnabled());
+}
+
+void TestGuiFavorites::playFavoriteNumber()
+{
+    addTvRows(2);
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 2);
+    clickRow(m_gui->favoritesTable, 0);
+    // Ctrl+3 with two favourites does nothing at all.
+    m_gui->currentStream = nullptr;
+    const QString status = m_gui->statusLine->text();
+    m_gui->actionFavoritesPlay3Menu->trigger();
+    QVERIFY(!m_gui->currentStream);
+    QCOMPARE(m_gui->statusLine->text(), status);
+    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 0);
+    // Ctrl+2 selects the second and plays it.
+    m_gui->actionFavoritesPlay2Menu->trigger();
+    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 1);
+    QCOMPARE(m_gui->currentTable.data(), m_gui->favoritesTable.data());
+    QVERIFY(m_gui->currentStream);
+    QCOMPARE(m_gui->currentStream.get(), m_gui->favoritesTableViewer->element(1).get());
+    QVERIFY(m_gui->statusLine->text().startsWith(QStringLiteral("Playing")));
+    QVERIFY(m_gui->actionPause->isEnabled());
+    QVERIFY(m_gui->actionPauseMenu->isEnabled());
+    m_gui->actionStop->run();
+}
+
+void TestGuiFavorites::favoritesAfterReload()
+{
+    addTvRows(2);
+    const QStringList before = favoriteNames(*m_gui);
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    m_gui->updateDatabase();
+    QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(favoriteNames(*m_gui), before);
+    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+    QVERIFY(m_gui->cTabFavLoc->isTabBold(m_gui->favoritesTab));
+}
+
+QTEST_MAIN(TestGuiFavorites)
+#include "tst_gui_favorites.moc"

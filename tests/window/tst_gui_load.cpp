@@ -1,0 +1,463 @@
+// The catalogue load against the reference service, as the window shows it:
+// the tab plan after a load, a failed load, an empty catalogue, reloads asked
+// for during a load, closing the window during a load, the parental rule of
+// the first load and the message of the day.
+#include "GuiTestSupport.h"
+
+#include "BottomList.h"
+#include "LangMsg.h"
+#include "PPVView.h"
+#include "RecordTable.h"
+#include "StreamsManager.h"
+#include "StreamsView.h"
+#include "TabFolder.h"
+#include "TulErrorDialog.h"
+#include "UserWizard.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QWizard>
+
+namespace {
+
+QStringList folderTitles(TabFolder *folder)
+{
+    QStringList titles;
+    for (int i = 0; i < folder->count(); ++i)
+        titles << folder->tabText(i);
+    return titles;
+}
+
+QStringList headers(BottomList *tab)
+{
+    QStringList list;
+    QAbstractItemModel *model = tab->getTable()->model();
+    for (int c = 0; c < model->columnCount(); ++c) {
+        if (!tab->getTable()->isColumnHidden(c))
+            list << model->headerData(c, Qt::Horizontal).toString();
+    }
+    return list;
+}
+
+QList<int> liveSlots(const Gui &gui)
+{
+    QList<int> tabSlots;
+    for (int i = 0; i < Gui::TAB_SLOTS; ++i) {
+        if (gui.bottomTab(i))
+            tabSlots << i;
+    }
+    return tabSlots;
+}
+
+std::vector<RefService::PpvMovie> movies()
+{
+    RefService::PpvMovie a;
+    a.id = 701;
+    a.name = QStringLiteral("Rented Movie");
+    a.category = QStringLiteral("Drama");
+    a.length = 5400;
+    RefService::PpvMovie b;
+    b.id = 702;
+    b.name = QStringLiteral("Other Movie");
+    b.category = QStringLiteral("Comedy");
+    b.length = 3600;
+    return {a, b};
+}
+
+} // namespace
+
+class TestGuiLoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tabPlan_data();
+    void tabPlan();
+    void latestTabIsCurrent();
+    void failedLoad();
+    void failureOfAnyKind();
+    void emptyCatalogue();
+    void reloadDuringLoadRunsAfterIt();
+    void updateActionIgnoredDuringLoad();
+    void closeDuringLoad();
+    void parentalRuleBeforeFirstLoad();
+    void limitedModeAtFirstStart();
+    void messageOfTheDayParent();
+    void lateProgressStepKeepsFinalText();
+};
+
+void TestGuiLoad::tabPlan_data()
+{
+    QTest::addColumn<bool>("passwordSet");
+    QTest::addColumn<QList<int>>("tabSlots");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<bool>("rentalsTab");
+    QTest::newRow("adult content shown")
+        << false << QList<int>{1, 2, 4, 5, 8, 9}
+        << QStringList{"Tv", "Radio", "Movies", "Icecast", "Adult content", "Pay Tv"} << true;
+    QTest::newRow("password set: adult content hidden")
+        << true << QList<int>{1, 2, 5, 8} << QStringList{"Tv", "Radio", "Movies", "Icecast"} << false;
+}
+
+void TestGuiLoad::tabPlan()
+{
+    QFETCH(bool, passwordSet);
+    QFETCH(QList<int>, tabSlots);
+    QFETCH(QStringList, titles);
+    QFETCH(bool, rentalsTab);
+    TestWorkspace workspace;
+    if (passwordSet)
+        Options::setPasswd(QStringLiteral("secret"));
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(smallCatalogue());
+    service->setPpvMovies(movies());
+    service->clearRentals();
+    service->setGlobalRental(701, 3600);
+
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(loads.at(0).at(0).toBool(), true);
+
+    QCOMPARE(liveSlots(gui), tabSlots);
+    QCOMPARE(folderTitles(gui.cBottomTab), titles);
+    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+    QVERIFY(!gui.isLoadRunning());
+    QVERIFY(!gui.progressBar);
+
+    // Columns of each kind of tab.
+    const QStringList streamCols = {"Name", "Genre", "Country", "Quality"};
+    QCOMPARE(headers(gui.bottomTab(1)), streamCols);
+    QCOMPARE(headers(gui.bottomTab(2)), streamCols);
+    QCOMPARE(headers(gui.bottomTab(5)), (QStringList{"Name", "Genre", "Country"}));
+    // The Icecast genre column has width 0: hidden.
+    QCOMPARE(headers(gui.bottomTab(8)), (QStringList{"Name", "Currently playing", "Quality"}));
+    if (!passwordSet) {
+        QCOMPARE(headers(gui.bottomTab(4)), (QStringList{"Name", "Genre", "Country"}));
+        QCOMPARE(headers(gui.bottomTab(9)), (QStringList{"Name", "Genre", "Length"}));
+        // The adult tabs can be closed.
+        QVERIFY(gui.cBottomTab->closeButton(gui.bottomTab(4)));
+        QVERIFY(gui.cBottomTab->closeButton(gui.bottomTab(9)));
+        QVERIFY(!gui.cBottomTab->closeButton(gui.bottomTab(1)));
+    }
+
+    // The tab of the lowest slot is current and drawn bold.
+    BottomList *tv = gui.bottomTab(1);
+    QCOMPARE(gui.cBottomTab->currentWidget(), tv);
+    QVERIFY(gui.cBottomTab->isTabBold(tv));
+    QVERIFY(!gui.cBottomTab->isTabBold(gui.bottomTab(2)));
+    QCOMPARE(gui.currentTable.data(), tv->getTable());
+    QCOMPARE(gui.currentTableViewer.data(), tv->getTableViewer());
+    QVERIFY(gui.actionPlay->isEnabled());
+    QCOMPARE(tv->getTableViewer()->rowCount(), 4);
+    QCOMPARE(gui.bottomTab(2)->getTableViewer()->rowCount(), 2);
+    // The rows are the manager's records themselves.
+    const auto all = gui.manager->getAllStreams();
+    const StreamInfoPtr row = tv->getTableViewer()->element(0);
+    QVERIFY(std::any_of(all->begin(), all->end(), [&](const StreamInfoPtr &s) { return s.get() == row.get(); }));
+
+    // The favourites folder: Favorites first (in front), the rentals second.
+    QCOMPARE(gui.cTabFavLoc->tabText(0), QStringLiteral("Favorites"));
+    QCOMPARE(gui.cTabFavLoc->currentIndex(), 0);
+    QCOMPARE(bool(gui.ppvTab), rentalsTab);
+    if (rentalsTab) {
+        QCOMPARE(gui.cTabFavLoc->tabText(1), QStringLiteral("Pay Tv"));
+        QCOMPARE(gui.ppvTableViewer->rowCount(), 1);
+        QCOMPARE(gui.ppvTableViewer->element(0)->getName(), QStringLiteral("Rented Movie"));
+    }
+    QVERIFY(gui.searchText->isEnabled());
+    QVERIFY(gui.searchText->text().isEmpty());
+}
+
+void TestGuiLoad::latestTabIsCurrent()
+{
+    TestWorkspace workspace;
+    // A stored last stream id lets the Last 25 tab fill: every id above
+    // 12 - 25 counts as latest.
+    Options::setLastStreamId(12);
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(smallCatalogue());
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    BottomList *latest = gui.bottomTab(0);
+    QVERIFY(latest);
+    QCOMPARE(gui.cBottomTab->tabText(0), QStringLiteral("Last 25"));
+    QCOMPARE(gui.cBottomTab->currentWidget(), latest);
+    // Highest identifiers first.
+    RecordTableModel *model = latest->getTableViewer();
+    QVERIFY(model->rowCount() > 2);
+    for (int i = 1; i < model->rowCount(); ++i)
+        QVERIFY(model->element(i - 1)->getId() > model->element(i)->getId());
+}
+
+void TestGuiLoad::failedLoad()
+{
+    TestWorkspace workspace;
+    auto service = startService();
+    QVERIFY(service);
+    service->setStatus(QStringLiteral("/getstreams.php"), 500);
+
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    bool runningWhileShown = false;
+    bool reloadIgnored = false;
+    QWidget *parent = nullptr;
+    QString message;
+    ModalAnswers answers;
+    answers.then([&](QWidget *w) {
+        auto *dialog = qobject_cast<TulErrorDialog *>(w);
+        QVERIFY2(dialog, w->metaObject()->className());
+        parent = dialog->parentWidget();
+        message = dialog->getMessage();
+        runningWhileShown = gui.isLoadRunning();
+        // F5 while the error is shown does nothing.
+        const int before = service->requestCount(QStringLiteral("/cacheversion.txt"));
+        gui.actionUpdateDatabase->run();
+        reloadIgnored = service->requestCount(QStringLiteral("/cacheversion.txt")) == before;
+        dialog->close();
+    });
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(loads.at(0).at(0).toBool(), false);
+    QCOMPARE(answers.handled(), 1);
+    QCOMPARE(parent, &gui);
+    QCOMPARE(message, LangMsg::getMsg(QStringLiteral("ConnectError")));
+    QVERIFY(runningWhileShown);
+    QVERIFY(reloadIgnored);
+    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
+    QVERIFY(!gui.isLoadRunning());
+    QVERIFY(!gui.progressBar);
+    QVERIFY(liveSlots(gui).isEmpty());
+
+    // Reloading works again once the error has been seen.
+    service->setStatus(QStringLiteral("/getstreams.php"), 0);
+    service->setCatalogue(smallCatalogue());
+    gui.actionUpdateDatabase->trigger();
+    QVERIFY(waitForLoads(loads, 2));
+    QCOMPARE(loads.at(1).at(0).toBool(), true);
+    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+    QVERIFY(gui.bottomTab(1));
+}
+
+void TestGuiLoad::failureOfAnyKind()
+{
+    // A catalogue document that is not well-formed fails the parse; the
+    // window shows it and can load again.
+    TestWorkspace workspace;
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(QByteArray("<Streams><Stream"));
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    QPointer<QWidget> seen;
+    ModalAnswers answers;
+    answers.recordAndClose(&seen);
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(answers.handled(), 1);
+    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
+    QVERIFY(!gui.isLoadRunning());
+    service->setCatalogue(smallCatalogue());
+    gui.updateDatabase();
+    QVERIFY(waitForLoads(loads, 2));
+    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+}
+
+void TestGuiLoad::emptyCatalogue()
+{
+    TestWorkspace workspace;
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(RefService::catalogueDocument({}));
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    QVERIFY(liveSlots(gui).isEmpty());
+    QVERIFY(!gui.isLoadRunning());
+    QVERIFY(!gui.progressBar);
+    // Not "Loading database." forever.
+    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
+    QTest::qWait(150);
+    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
+}
+
+void TestGuiLoad::reloadDuringLoadRunsAfterIt()
+{
+    TestWorkspace workspace;
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(smallCatalogue());
+    service->setDelay(QStringLiteral("/cacheversion.txt"), 400);
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.open(false);
+    QVERIFY(gui.isLoadRunning());
+    // A reload the parental filter or an order asks for is kept...
+    gui.reloadCatalogue();
+    QVERIFY(gui.isReloadPending());
+    QVERIFY(waitForLoads(loads, 1));
+    // ...and runs when the first load has ended.
+    QVERIFY(waitForLoads(loads, 2));
+    QCOMPARE(service->requestCount(QStringLiteral("/cacheversion.txt")), 2);
+    QVERIFY(!gui.isReloadPending());
+    QVERIFY(!gui.isLoadRunning());
+    QTest::qWait(100);
+    QCOMPARE(loads.count(), 2);
+}
+
+void TestGuiLoad::updateActionIgnoredDuringLoad()
+{
+    TestWorkspace workspace;
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(smallCatalogue());
+    service->setDelay(QStringLiteral("/cacheversion.txt"), 300);
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.open(false);
+    gui.actionUpdateDatabase->trigger();
+    QVERIFY(!gui.isReloadPending());
+    QVERIFY(waitForLoads(loads, 1));
+    QTest::qWait(100);
+    QCOMPARE(loads.count(), 1);
+    QCOMPARE(service->requestCount(QStringLiteral("/cacheversion.txt")), 1);
+    // After the load F5 starts a new one.
+    gui.actionUpdateDatabase->trigger();
+    QVERIFY(waitForLoads(loads, 2));
+    QCOMPARE(service->requestCount(QStringLiteral("/cacheversion.txt")), 2);
+}
+
+void TestGuiLoad::closeDuringLoad()
+{
+    TestWorkspace workspace;
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(smallCatalogue());
+    service->setDelay(QStringLiteral("/getstreams.php"), 500);
+    auto gui = std::make_unique<Gui>();
+    QSignalSpy loads(gui.get(), &Gui::loadFinished);
+    gui->open(true);
+    QVERIFY(QTest::qWaitForWindowExposed(gui.get()));
+    QTest::qWait(120);
+    QVERIFY(gui->isLoadRunning());
+    gui->close();
+    // The program's end: the settings are written, then the load is waited
+    // for (the process is not ended by the animation or the load).
+    QVERIFY(Options::writeToDisk());
+    QVERIFY(QFile::exists(workspace.file(QStringLiteral("options.xml"))));
+    QVERIFY(gui->shutdown());
+    QVERIFY(!gui->isLoadRunning());
+    QVERIFY(Options::writeToDisk());
+    QFile file(workspace.file(QStringLiteral("options.xml")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("<CacheRevision>1</CacheRevision>"));
+    // What the load had queued for the window changes nothing any more.
+    QTest::qWait(100);
+    QVERIFY(liveSlots(*gui).isEmpty());
+    QCOMPARE(loads.count(), 0);
+    gui.reset();
+}
+
+void TestGuiLoad::parentalRuleBeforeFirstLoad()
+{
+    TestWorkspace workspace;
+    Options::setPasswd(QStringLiteral("secret"));
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(smallCatalogue());
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.open(false);
+    QVERIFY(!gui.manager->getAdultVisible());
+    QVERIFY(waitForLoads(loads, 1));
+    // The first load already left the adult streams out.
+    const auto all = gui.manager->getAllStreams();
+    QVERIFY(!all->empty());
+    for (const StreamInfoPtr &s : *all)
+        QVERIFY2(!s->getAdult(), qPrintable(s->getName()));
+    QVERIFY(!gui.bottomTab(4));
+    QVERIFY(!gui.bottomTab(9));
+}
+
+void TestGuiLoad::limitedModeAtFirstStart()
+{
+    TestWorkspace workspace(false);
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(smallCatalogue());
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    bool loadStartedBefore = true;
+    ModalAnswers answers;
+    answers.then([&](QWidget *w) {
+        auto *wizard = qobject_cast<UserWizard *>(w);
+        QVERIFY2(wizard, w->metaObject()->className());
+        loadStartedBefore = gui.isLoadRunning() || service->requestCount(QStringLiteral("/cacheversion.txt")) > 0;
+        wizard->page0()->limitedModeButton()->click();
+        wizard->button(QWizard::FinishButton)->click();
+    });
+    gui.open(false);
+    QCOMPARE(answers.handled(), 1);
+    QVERIFY(!loadStartedBefore);
+    QCOMPARE(Options::getMode(), std::optional<bool>(false));
+    QVERIFY(!gui.manager->getAdultVisible());
+    QVERIFY(waitForLoads(loads, 1));
+    // Limited mode holds in this very run.
+    for (const StreamInfoPtr &s : *gui.manager->getAllStreams())
+        QVERIFY2(!s->getAdult(), qPrintable(s->getName()));
+    QVERIFY(!gui.bottomTab(4));
+}
+
+void TestGuiLoad::messageOfTheDayParent()
+{
+    TestWorkspace workspace;
+    auto service = startService();
+    QVERIFY(service);
+    service->setMotd(QStringLiteral("Hello from the service"));
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    QPointer<QWidget> seen;
+    QWidget *parent = nullptr;
+    QString title, text;
+    ModalAnswers answers;
+    answers.recordAndClose(&seen, &parent, &title, &text);
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(answers.handled(), 1);
+    QCOMPARE(parent, &gui);
+    QCOMPARE(title, QStringLiteral("Note"));
+    QCOMPARE(text, QStringLiteral("Hello from the service"));
+    // Shown after every load.
+    gui.updateDatabase();
+    QVERIFY(waitForLoads(loads, 2));
+    QCOMPARE(answers.unexpected(), 1);
+}
+
+void TestGuiLoad::lateProgressStepKeepsFinalText()
+{
+    TestWorkspace workspace;
+    auto service = startService();
+    QVERIFY(service);
+    service->setCatalogue(smallCatalogue());
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+    // A step of that load's animation that arrives late changes nothing.
+    gui.progressStep(gui.lastLoadId(), 7);
+    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+}
+
+QTEST_MAIN(TestGuiLoad)
+#include "tst_gui_load.moc"

@@ -1,0 +1,398 @@
+// The stream tabs after a real load: sorting by header clicks, searching on
+// every key release, the filter reset on focus, tab switching, the context
+// menus by kind, and the table actions once their table is gone.
+#include "GuiTestSupport.h"
+
+#include "BottomList.h"
+#include "RecordTable.h"
+#include "StreamsView.h"
+#include "TabFolder.h"
+
+#include <QFocusEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+
+namespace {
+
+QStringList names(BottomList *tab)
+{
+    QStringList list;
+    RecordTableModel *model = tab->getTableViewer();
+    for (int i = 0; i < model->rowCount(); ++i)
+        list << model->element(i)->getName();
+    return list;
+}
+
+void clickHeader(BottomList *tab, int column)
+{
+    QHeaderView *header = tab->getTable()->horizontalHeader();
+    const int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(x, header->height() / 2));
+}
+
+void clickRow(BottomList *tab, int row)
+{
+    RecordTableView *table = tab->getTable();
+    const QRect rect = table->visualRect(table->model()->index(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+QByteArray directory()
+{
+    std::vector<RefService::DirectoryEntry> entries;
+    const struct
+    {
+        const char *name, *genre, *bitrate;
+    } rows[] = {{"Ice Beta", "Rock", "192"}, {"Ice Alpha", "Jazz", "64"}, {"Ice Gamma", "Ambient", "128"}};
+    for (const auto &r : rows) {
+        RefService::DirectoryEntry e;
+        e.serverName = QString::fromLatin1(r.name);
+        e.genre = QString::fromLatin1(r.genre);
+        e.bitrate = QString::fromLatin1(r.bitrate);
+        e.listenUrl = QStringLiteral("http://127.0.0.1:9/%1").arg(QString::fromLatin1(r.name).toLower());
+        entries.push_back(e);
+    }
+    return RefService::directoryDocument(entries);
+}
+
+std::vector<RefService::PpvMovie> movies()
+{
+    RefService::PpvMovie a;
+    a.id = 701;
+    a.name = QStringLiteral("Long Drama");
+    a.category = QStringLiteral("Drama");
+    a.length = 5400;
+    RefService::PpvMovie b;
+    b.id = 702;
+    b.name = QStringLiteral("Short Comedy");
+    b.category = QStringLiteral("Comedy");
+    b.length = 3600;
+    RefService::PpvMovie c;
+    c.id = 703;
+    c.name = QStringLiteral("Average Thriller");
+    c.category = QStringLiteral("Thriller");
+    c.length = 4000;
+    return {a, b, c};
+}
+
+} // namespace
+
+class TestGuiTables : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void sorting_data();
+    void sorting();
+    void sortToggles();
+    void searchOnEveryKey();
+    void focusResetsFilters();
+    void tabSwitch();
+    void payPerViewTabSwitch();
+    void contextMenus();
+    void rowTouchMakesTableCurrent();
+    void actionsAfterTableRemoved();
+    void actionsBeforeAnyTable();
+
+private:
+    std::unique_ptr<TestWorkspace> m_workspace;
+    std::unique_ptr<ReferenceService> m_service;
+    std::unique_ptr<Gui> m_gui;
+};
+
+void TestGuiTables::init()
+{
+    m_workspace = std::make_unique<TestWorkspace>();
+    m_service = startService();
+    QVERIFY(m_service);
+    m_service->setCatalogue(smallCatalogue());
+    m_service->setDirectory(directory());
+    m_service->setPpvMovies(movies());
+    m_service->clearRentals();
+    m_gui = std::make_unique<Gui>();
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    m_gui->resize(1000, 700);
+    m_gui->open(true);
+    QVERIFY(QTest::qWaitForWindowExposed(m_gui.get()));
+    QVERIFY(waitForLoads(loads, 1));
+    QVERIFY(m_gui->bottomTab(1));
+}
+
+void TestGuiTables::cleanup()
+{
+    m_gui.reset();
+    m_service.reset();
+    m_workspace.reset();
+}
+
+void TestGuiTables::sorting_data()
+{
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QStringList>("order");
+    QTest::addColumn<int>("direction");
+    QTest::newRow("Tv Name: first click descending") << 1 << 0
+                                                     << QStringList{"Delta Silent", "Charlie Kids", "Bravo News",
+                                                                    "alpha Sport"}
+                                                     << int(Qt::DescendingOrder);
+    QTest::newRow("Tv Genre by category") << 1 << 1
+                                          << QStringList{"Delta Silent", "Charlie Kids", "Bravo News", "alpha Sport"}
+                                          << int(Qt::AscendingOrder);
+    QTest::newRow("Tv Country by country") << 1 << 2
+                                           << QStringList{"Charlie Kids", "Delta Silent", "alpha Sport", "Bravo News"}
+                                           << int(Qt::AscendingOrder);
+    QTest::newRow("Tv Quality by bit rate") << 1 << 3
+                                            << QStringList{"alpha Sport", "Charlie Kids", "Bravo News", "Delta Silent"}
+                                            << int(Qt::AscendingOrder);
+    QTest::newRow("Radio Quality by bit rate") << 2 << 3 << QStringList{"Radio Two", "Radio One"}
+                                               << int(Qt::AscendingOrder);
+    QTest::newRow("Radio Country by country") << 2 << 2 << QStringList{"Radio Two", "Radio One"}
+                                              << int(Qt::AscendingOrder);
+    QTest::newRow("Movies Country by country") << 5 << 2 << QStringList{"Movie Night", "Film Club"}
+                                               << int(Qt::AscendingOrder);
+    QTest::newRow("Movies Genre by category") << 5 << 1 << QStringList{"Film Club", "Movie Night"}
+                                              << int(Qt::AscendingOrder);
+    QTest::newRow("Icecast Quality by bit rate") << 8 << 3 << QStringList{"Ice Alpha", "Ice Gamma", "Ice Beta"}
+                                                 << int(Qt::AscendingOrder);
+    QTest::newRow("Icecast genre column by genre") << 8 << 1 << QStringList{"Ice Gamma", "Ice Alpha", "Ice Beta"}
+                                                   << int(Qt::AscendingOrder);
+    QTest::newRow("Pay Tv Genre by category") << 9 << 1
+                                              << QStringList{"Short Comedy", "Long Drama", "Average Thriller"}
+                                              << int(Qt::AscendingOrder);
+    QTest::newRow("Pay Tv Length by length") << 9 << 2
+                                             << QStringList{"Short Comedy", "Average Thriller", "Long Drama"}
+                                             << int(Qt::AscendingOrder);
+}
+
+void TestGuiTables::sorting()
+{
+    QFETCH(int, slot);
+    QFETCH(int, column);
+    QFETCH(QStringList, order);
+    QFETCH(int, direction);
+    BottomList *tab = m_gui->bottomTab(slot);
+    QVERIFY(tab);
+    m_gui->cBottomTab->setCurrentWidget(tab);
+    clickHeader(tab, column);
+    QCOMPARE(names(tab), order);
+    QHeaderView *header = tab->getTable()->horizontalHeader();
+    QVERIFY(header->isSortIndicatorShown());
+    QCOMPARE(header->sortIndicatorSection(), column);
+    QCOMPARE(int(header->sortIndicatorOrder()), direction);
+}
+
+void TestGuiTables::sortToggles()
+{
+    BottomList *tv = m_gui->bottomTab(1);
+    // Genre: ascending, descending, ascending.
+    clickHeader(tv, 1);
+    QCOMPARE(names(tv).first(), QStringLiteral("Delta Silent"));
+    clickHeader(tv, 1);
+    QCOMPARE(names(tv).first(), QStringLiteral("alpha Sport"));
+    QCOMPARE(tv->getTable()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    clickHeader(tv, 1);
+    QCOMPARE(names(tv).first(), QStringLiteral("Delta Silent"));
+    // Another column always starts ascending.
+    clickHeader(tv, 3);
+    QCOMPARE(names(tv).first(), QStringLiteral("alpha Sport"));
+    QCOMPARE(tv->getTable()->horizontalHeader()->sortIndicatorSection(), 3);
+    QCOMPARE(tv->getTable()->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
+    // The sort stays through a search.
+    QTest::keyClicks(m_gui->searchText, QStringLiteral("a"));
+    QCOMPARE(names(tv).first(), QStringLiteral("alpha Sport"));
+}
+
+void TestGuiTables::searchOnEveryKey()
+{
+    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *radio = m_gui->bottomTab(2);
+    BottomList *ice = m_gui->bottomTab(8);
+    QTest::keyClick(m_gui->searchText, Qt::Key_R);
+    // "r" is in many names, genres and countries.
+    QVERIFY(!names(radio).isEmpty());
+    QTest::keyClicks(m_gui->searchText, QStringLiteral("adio"));
+    QCOMPARE(m_gui->searchText->text(), QStringLiteral("radio"));
+    QCOMPARE(names(radio), (QStringList{"Radio One", "Radio Two"}));
+    QVERIFY(names(tv).isEmpty());
+    QVERIFY(names(ice).isEmpty());
+    // Genres match in stream tabs; the directory is searched by name only.
+    m_gui->searchText->clear();
+    QTest::keyClicks(m_gui->searchText, QStringLiteral("jazz"));
+    QCOMPARE(names(radio), QStringList{"Radio Two"});
+    QVERIFY(names(ice).isEmpty());
+    m_gui->searchText->clear();
+    QTest::keyClicks(m_gui->searchText, QStringLiteral("ice a"));
+    QCOMPARE(names(ice), QStringList{"Ice Alpha"});
+    // Emptying the field shows everything again.
+    m_gui->searchText->clear();
+    QTest::keyClick(m_gui->searchText, Qt::Key_Backspace);
+    QCOMPARE(names(tv).size(), 4);
+    QCOMPARE(names(ice).size(), 3);
+}
+
+void TestGuiTables::focusResetsFilters()
+{
+    BottomList *tv = m_gui->bottomTab(1);
+    const auto categories = tv->getStreamsView()->getCategories();
+    QVERIFY(categories.size() > 1);
+    tv->selectCategory(categories.back()->getId());
+    QVERIFY(names(tv).size() < 4);
+    QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(m_gui->searchText, &focus);
+    QCOMPARE(tv->getStreamsView()->getSelectedCategory(), 0);
+    QCOMPARE(tv->getStreamsView()->getSelectedCountry(), 0);
+    QCOMPARE(names(tv).size(), 4);
+}
+
+void TestGuiTables::tabSwitch()
+{
+    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *radio = m_gui->bottomTab(2);
+    QTest::keyClicks(m_gui->searchText, QStringLiteral("news"));
+    QCOMPARE(names(tv), QStringList{"Bravo News"});
+    clickRow(tv, 0);
+    QVERIFY(m_gui->actionPlay->isEnabled());
+    QCOMPARE(m_gui->currentTable.data(), tv->getTable());
+
+    // The user picks the Radio tab.
+    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
+    QVERIFY(m_gui->cBottomTab->isTabBold(radio));
+    QVERIFY(!m_gui->cBottomTab->isTabBold(tv));
+    QVERIFY(m_gui->searchText->text().isEmpty());
+    QCOMPARE(names(tv).size(), 4);
+    QCOMPARE(m_gui->currentView, radio->getStreamsView());
+    QCOMPARE(m_gui->currentTableViewer.data(), radio->getTableViewer());
+    // Play waits for a touched row, even though the old table still shows a
+    // selection; the current table follows on that touch.
+    QVERIFY(!m_gui->actionPlay->isEnabled());
+    QVERIFY(!m_gui->actionPlayMenu->isEnabled());
+    QCOMPARE(m_gui->currentTable.data(), tv->getTable());
+    clickRow(radio, 1);
+    QVERIFY(m_gui->actionPlay->isEnabled());
+    QCOMPARE(m_gui->currentTable.data(), radio->getTable());
+    QVERIFY(m_gui->searchText->isEnabled());
+    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+}
+
+void TestGuiTables::payPerViewTabSwitch()
+{
+    // Rentals make the favourites folder's second tab.
+    m_service->setGlobalRental(701, 1000);
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    m_gui->updateDatabase();
+    QVERIFY(waitForLoads(loads, 1));
+    QVERIFY(m_gui->ppvTab);
+    BottomList *ppv = m_gui->bottomTab(9);
+    QVERIFY(ppv);
+    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
+    QVERIFY(!m_gui->searchText->isEnabled());
+    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 1);
+    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(m_gui->bottomTab(1)));
+    QVERIFY(m_gui->searchText->isEnabled());
+    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+}
+
+void TestGuiTables::contextMenus()
+{
+    auto entries = [](BottomList *tab) {
+        QStringList texts;
+        if (QMenu *menu = tab->getTable()->findChild<QMenu *>()) {
+            for (QAction *a : menu->actions())
+                texts << a->text();
+        }
+        return texts;
+    };
+    const QStringList stream = {"Play", "Add to favorites", "Report this stream as not working"};
+    for (int slot : {1, 2, 4, 5})
+        QCOMPARE(entries(m_gui->bottomTab(slot)), stream);
+    QCOMPARE(entries(m_gui->bottomTab(8)), (QStringList{"Play", "Add to favorites"}));
+    QVERIFY(entries(m_gui->bottomTab(9)).isEmpty());
+    QCOMPARE(m_gui->bottomTab(9)->getTable()->contextMenuPolicy(), Qt::DefaultContextMenu);
+    // The favourites table's menu.
+    QMenu *favorites = m_gui->favoritesTable->findChild<QMenu *>();
+    QVERIFY(favorites);
+    QStringList texts;
+    for (QAction *a : favorites->actions())
+        texts << a->text();
+    QCOMPARE(texts, (QStringList{"Play", "Remove from favorites"}));
+}
+
+void TestGuiTables::rowTouchMakesTableCurrent()
+{
+    BottomList *movies = m_gui->bottomTab(5);
+    m_gui->cBottomTab->setCurrentWidget(movies);
+    // A press alone (as at the start of a drag or a right click).
+    RecordTableView *table = movies->getTable();
+    const QRect rect = table->visualRect(table->model()->index(0, 0));
+    QTest::mousePress(table->viewport(), Qt::RightButton, Qt::NoModifier, rect.center());
+    QCOMPARE(m_gui->currentTable.data(), table);
+    QCOMPARE(m_gui->currentTableViewer.data(), movies->getTableViewer());
+    QTest::mouseRelease(table->viewport(), Qt::RightButton, Qt::NoModifier, rect.center());
+}
+
+void TestGuiTables::actionsAfterTableRemoved()
+{
+    BottomList *adult = m_gui->bottomTab(4);
+    QVERIFY(adult);
+    m_gui->cBottomTab->setCurrentWidget(adult);
+    clickRow(adult, 0);
+    QCOMPARE(m_gui->currentTable.data(), adult->getTable());
+    // The user closes the tab.
+    auto *close = qobject_cast<QAbstractButton *>(m_gui->cBottomTab->closeButton(adult));
+    QVERIFY(close);
+    close->click();
+    QTRY_VERIFY(!m_gui->bottomTab(4));
+    QVERIFY(!m_gui->currentTable);
+    // The tab now in front was activated: its viewer, but no table yet.
+    QCOMPARE(m_gui->currentTableViewer.data(),
+             qobject_cast<BottomList *>(m_gui->cBottomTab->currentWidget())->getTableViewer());
+
+    const QString status = m_gui->statusLine->text();
+    ModalAnswers answers;
+    m_gui->actionReportBrokenLink->run();
+    m_gui->actionCurrentTableFavorite->run();
+    m_gui->actionPlayFromCurrentTable->run();
+    m_gui->actionPlay->run();
+    QTest::qWait(30);
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(m_gui->statusLine->text(), status);
+    QVERIFY(!m_gui->currentStream);
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
+    // Search and tab switches skip the closed slot.
+    QTest::keyClicks(m_gui->searchText, QStringLiteral("x"));
+    m_gui->cBottomTab->tabBar()->setCurrentIndex(0);
+}
+
+void TestGuiTables::actionsBeforeAnyTable()
+{
+    cleanup();
+    m_workspace = std::make_unique<TestWorkspace>();
+    m_service = startService();
+    QVERIFY(m_service);
+    m_service->setCatalogue(smallCatalogue());
+    m_service->setDelay(QStringLiteral("/cacheversion.txt"), 300);
+    m_gui = std::make_unique<Gui>();
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    ModalAnswers answers;
+    // Before the window exists and while the first load runs, there is no
+    // table to act on.
+    for (GuiAction *a : {m_gui->actionReportBrokenLink, m_gui->actionCurrentTableFavorite,
+                         m_gui->actionPlayFromCurrentTable, m_gui->actionRemoveFavorite, m_gui->actionFavoritesPlay1Menu})
+        a->run();
+    m_gui->open(false);
+    for (GuiAction *a : {m_gui->actionReportBrokenLink, m_gui->actionCurrentTableFavorite,
+                         m_gui->actionPlayFromCurrentTable, m_gui->actionRemoveFavorite, m_gui->actionFavoritesPlay1Menu,
+                         m_gui->actionSearch})
+        a->run();
+    QCOMPARE(answers.unexpected(), 0);
+    QVERIFY(!m_gui->currentStream);
+    QVERIFY(waitForLoads(loads, 1));
+}
+
+QTEST_MAIN(TestGuiTables)
+#include "tst_gui_tables.moc"

@@ -1,0 +1,21 @@
+#include "Application.h"
+
+#include "GuiAction.h"
+
+#include <exception>
+
+Application::Application(int &argc, char **argv) : QApplication(argc, argv)
+{
+}
+
+bool Application::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        printEscapedException("event loop", &e);
+    } catch (...) {
+        printEscapedException("event loop", nullptr);
+    }
+    return false;
+}

@@ -1,0 +1,353 @@
+#pragma once
+
+#include "GuiAction.h"
+#include "MediaPlayer.h"
+#include "StreamInfo.h"
+#include "TulException.h"
+
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QPointer>
+#include <QRect>
+#include <QStringList>
+#include <array>
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+class BottomList;
+class DatabaseLoadThread;
+class FakeProgressThread;
+class IcecastView;
+class PPVView;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMimeData;
+class QProgressBar;
+class QSplitter;
+class QSystemTrayIcon;
+class QTableView;
+class QToolButton;
+class QWidget;
+class RecordTableModel;
+class RecordTableView;
+class StreamsManager;
+class StreamsView;
+class TabFolder;
+
+// The main window: the favourites folder and the search field on the left,
+// the player on the right, the stream tab folder below and the status bar at
+// the bottom, with the menu bar of the window's actions and an icon in the
+// system tray. It owns the catalogue objects for its whole life, loads the
+// catalogue in the background and rebuilds its tables after every load.
+//
+// Everything here runs on the UI thread. The catalogue load and its progress
+// animation run on worker threads that reach the window only through queued
+// calls; the window joins them before it goes.
+class Gui : public QMainWindow
+{
+    Q_OBJECT
+public:
+    // Player kinds, kept in currentPlayer.
+    static constexpr int NONE = 0;
+    static constexpr int WMP = 1;
+    static constexpr int QT = 2;
+    static constexpr int RP = 3;
+    static constexpr int TAB_SLOTS = 50;
+
+    // Builds the window object: actions and menu bar. The widgets come with
+    // open().
+    explicit Gui(QWidget *parent = nullptr);
+    ~Gui() override;
+
+    // Creates the contents (which runs the first-start mode choice when no
+    // mode is stored and starts the catalogue load), sets the bounds and
+    // shows the window.
+    void open(bool show = true);
+    // Ends the background jobs: stops the progress animation, waits for a
+    // running catalogue load to end and releases the player. True when a
+    // load was still running (its results, such as the catalogue revision,
+    // came after the settings were written). Safe to call more than once.
+    bool shutdown();
+
+    // --- Looks ----------------------------------------------------------------
+    // A grey derived from color: each channel plus 15 per step, capped at
+    // 255, then the integer mean of the three.
+    static QColor getLighterColor(const QColor &color, int steps);
+    // A picture of the resources whose bottom-left pixel's colour becomes
+    // transparent wherever it occurs.
+    static QPixmap loadIcon(const QString &resource);
+    static QImage keyTransparent(const QImage &image);
+
+    // The window's bounds before it opens: one monitor: the display's size
+    // W x H gives (W/2 - 512, H/2 - 384, 460, 744); more monitors: the
+    // primary monitor's size gives (W/2 - 512, H/2 - 384, 1024, 768).
+    static QRect initialBounds(const QRect &displayBounds, const QRect &primaryBounds, int monitorCount);
+    // The bounds moved and shrunk to lie within a monitor's work area.
+    static QRect constrainToWorkArea(const QRect &bounds, const QRect &workArea);
+
+    // --- Actions and menus ----------------------------------------------------
+    void createActions();
+    void createMenuManager();
+    // A context menu for table: entry i runs actions[i].
+    QMenu *menu(QTableView *table, const QStringList &texts, const QList<GuiAction *> &actions);
+    // Shows menu at the table's pointer position when the table asks for a
+    // context menu.
+    static void attachContextMenu(QTableView *table, QMenu *menu);
+
+    // --- Error display --------------------------------------------------------
+    // The plain error box on shell.
+    static void tulErrorDialog(const QString &title, const QString &message, QWidget *shell);
+    // The error dialog on the main window.
+    void tulErrorDialog(const QString &title, const QString &message, QWidget *shell, const QStringList &trace,
+                        const QString &detail);
+    // How the window's actions show a failure: the error dialog while
+    // enableStackTrace is on, else the plain error box.
+    void showTulError(const TulException &error);
+
+    // --- Background jobs ------------------------------------------------------
+    std::unique_ptr<DatabaseLoadThread> getDatabase();
+    std::unique_ptr<FakeProgressThread> fakeProgress(quint64 loadId);
+    // Starts a load unless one runs (the reload action).
+    void updateDatabase();
+    // Starts a load now, or right after the running one when one runs: a
+    // request made during a load is never dropped.
+    void reloadCatalogue();
+    bool isLoadRunning() const { return fakeProgressRunning.load(); }
+    // The identifier of the load started last (0 before the first).
+    quint64 lastLoadId() const { return m_nextLoadId - 1; }
+
+    // Tasks the background jobs post to the UI thread. None does anything
+    // once the window has been shut down.
+    void progressStarted();
+    // A step of the load's animation; ignored once that load's outcome is
+    // shown.
+    void progressStep(quint64 loadId, int step);
+    void progressStopped();
+    void rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr> &icecastRows,
+                          const std::vector<StreamInfoPtr> &ppvRows);
+    void showLoadFailure(const TulException &error);
+    void loadEnded(bool succeeded);
+    bool isReloadPending() const { return m_reloadPending; }
+
+    // --- Stream tabs, search, favourites ---------------------------------------
+    void runSearch();
+    // The favourites folder's tabs, made anew (and the rentals tab when
+    // withPpv is set and adult content is shown).
+    void createFavoritesTable(TabFolder *folder, bool withPpv);
+    // Adds a stream to the favourites and shows the new list.
+    void addFavoriteStream(const StreamInfoPtr &stream);
+    void playFavorite(int number);
+    // The adult content tab, the pay-per-view tab and the rentals tab go.
+    void removeAdultTabs();
+    // The table a row of which was just touched becomes the current one.
+    void tableTouched(RecordTableView *table);
+    BottomList *bottomTab(int slot) const;
+    // Tabs of the stream folder in slot order (empty slots left out).
+    QList<BottomList *> liveTabs() const;
+
+    // Drag and drop of streams onto the favourites: the program's own drags
+    // only, recognised by a MIME type and a token of this window.
+    static const char *const STREAM_MIME_TYPE;
+    QMimeData *streamDragData(const StreamInfoPtr &stream);
+    bool isStreamDrag(const QMimeData *data) const;
+    StreamInfoPtr draggedStream(const QMimeData *data) const;
+    void dropStream(const QMimeData *data);
+    void streamDragFinished();
+
+    // --- Playback (the playback control's place: GuiPlayback.cpp) ---------------
+    void runPlay();
+    void runPlayFromCurrentTable();
+    void runMediaplayerInvoke();
+    void runStop();
+    void runPause();
+    void runFullscreen();
+    void runChangeUrl();
+    // Hands the player url and, once the current event is done, shows the
+    // outcome on the status line.
+    void changeUrl(const StreamInfoPtr &stream, const QString &url);
+    // The kind of player a stream format needs; NONE for a format no player
+    // takes.
+    static int playerKind(const QString &format);
+    void setPlayEnabled(bool enabled);
+    void setPauseEnabled(bool enabled);
+    void setStopEnabled(bool enabled);
+    void setFullscreenEnabled(bool enabled);
+    // Releases the current player, if any.
+    void disposePlayer();
+
+    // --- Program update (the update code's place: GuiUpdate.cpp) ---------------
+    // Run first by every rebuild after a load.
+    void offerUpdate();
+
+    // --- State the window's parts share ----------------------------------------
+    // Player.
+    std::unique_ptr<MediaPlayer> mediaPlayer;
+    int currentPlayer = NONE;
+    StreamInfoPtr currentStream;
+    QWidget *compositeActivex = nullptr;
+    bool qtHack = true;
+
+    // Catalogue objects, for the life of the window (shared with the load).
+    std::shared_ptr<StreamsManager> manager;
+    std::shared_ptr<PPVView> pPVView;
+    std::shared_ptr<IcecastView> icecastView;
+    std::shared_ptr<StreamsView> newView, tvView, radioView, eroticView, movieView, allView;
+    StreamsView *currentView = nullptr;
+
+    // Tables and tabs.
+    TabFolder *cTabFavLoc = nullptr;
+    TabFolder *cBottomTab = nullptr;
+    TabFolder *searchFolder = nullptr;
+    TabFolder *playerFolder = nullptr;
+    std::array<QPointer<BottomList>, TAB_SLOTS> bottomTabs;
+    QPointer<QWidget> favoritesTab;
+    QPointer<RecordTableView> favoritesTable;
+    QPointer<RecordTableModel> favoritesTableViewer;
+    QPointer<QWidget> ppvTab;
+    QPointer<RecordTableView> ppvTable;
+    QPointer<RecordTableModel> ppvTableViewer;
+    QPointer<RecordTableView> currentTable;
+    QPointer<RecordTableModel> currentTableViewer;
+    QStringList streamColNames;
+    QList<int> streamColumnWith;
+    QList<int> streamSorterIdentifier;
+    QList<int> streamSorterIdentifierPPV;
+    QLineEdit *searchText = nullptr;
+
+    // Looks.
+    QFont selectedfont;
+    QFont notSelectedfont;
+    QPixmap tulIcon32, tulIcon24, tulIcon16;
+
+    // Layout and status bar.
+    QWidget *composit = nullptr;
+    QWidget *composite = nullptr;
+    QWidget *compositeTop = nullptr;
+    QWidget *compositeBottom = nullptr;
+    QSplitter *verticalSplit = nullptr;
+    QSplitter *horizontalSplit = nullptr;
+    QToolButton *fullscreenButton = nullptr;
+    QToolButton *stopButton = nullptr;
+    QWidget *statusBar = nullptr;
+    QLabel *statusLine = nullptr;
+    QLabel *statusLine2 = nullptr;
+    QPointer<QProgressBar> progressBar;
+    QSystemTrayIcon *trayItem = nullptr;
+
+    // Switches.
+    bool enableStackTrace = true;
+    std::atomic<bool> fakeProgressRunning{false};
+
+    // Actions, in the order createActions makes them.
+    GuiAction *actionFavoritesPlay1Menu = nullptr;
+    GuiAction *actionEnglish = nullptr;
+    GuiAction *actionNorwegian = nullptr;
+    GuiAction *actionFavoritesPlay2Menu = nullptr;
+    GuiAction *actionFavoritesPlay3Menu = nullptr;
+    GuiAction *actionFavoritesPlay4Menu = nullptr;
+    GuiAction *actionFavoritesPlay5Menu = nullptr;
+    GuiAction *actionFavoritesPlay6Menu = nullptr;
+    GuiAction *actionFavoritesPlay7Menu = nullptr;
+    GuiAction *actionFavoritesPlay8Menu = nullptr;
+    GuiAction *actionFavoritesPlay9Menu = nullptr;
+    GuiAction *actionParentFilterMenu = nullptr;
+    GuiAction *actionParentFilter = nullptr;
+    GuiAction *actionAutomaticUpdateToggle = nullptr;
+    GuiAction *actionUpdateDatabase = nullptr;
+    GuiAction *actionTipAFriend = nullptr;
+    GuiAction *actionOntopToggle = nullptr;
+    GuiAction *actionExit = nullptr;
+    GuiAction *actionTulHelp = nullptr;
+    GuiAction *actionTulHomepage = nullptr;
+    GuiAction *actionAbout = nullptr;
+    GuiAction *actionSearch = nullptr;
+    GuiAction *actionChangeUrl = nullptr;
+    GuiAction *actionMediaplayerInvoke = nullptr;
+    GuiAction *actionPlay = nullptr;
+    GuiAction *actionPlayMenu = nullptr;
+    GuiAction *actionStop = nullptr;
+    GuiAction *actionStopMenu = nullptr;
+    GuiAction *actionPause = nullptr;
+    GuiAction *actionPauseMenu = nullptr;
+    GuiAction *actionFullscreen = nullptr;
+    GuiAction *actionFullscreenMenu = nullptr;
+    GuiAction *actionRemoveFavorite = nullptr;
+    GuiAction *actionCurrentTableFavorite = nullptr;
+    GuiAction *actionPlayFromCurrentTable = nullptr;
+    GuiAction *actionReportBrokenLink = nullptr;
+    GuiAction *actionTipStream = nullptr;
+    // The favourites' play actions by number (1 to 9 at index 0 to 8).
+    std::array<GuiAction *, 9> favoritesPlayActions{};
+    // The on-top action's own state: the next run puts the window on top.
+    bool ontopToggle = true;
+
+    // The menus of the menu bar.
+    QMenu *fileMenu = nullptr;
+    QMenu *mediaMenu = nullptr;
+    QMenu *favoritesMenu = nullptr;
+    QMenu *helpMenu = nullptr;
+
+signals:
+    // A catalogue load has ended and the window has shown its outcome (after
+    // the rebuild, or after the failure display was closed).
+    void loadFinished(bool succeeded);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class DatabaseLoadThread;
+    friend class FakeProgressThread;
+
+    void createContents();
+    void buildLayout();
+    void buildStatusBar();
+    void buildTray();
+    void applyParentalRule();
+    void startDatabaseLoad();
+
+    // Small actions.
+    void runAutomaticUpdateToggle();
+    void runOntopToggle();
+    void runExit();
+    void runTulHelp();
+    void runAbout();
+    void runReportBrokenLink();
+    void runLanguage(GuiAction *action, const QString &code);
+    void runParentFilter();
+    void runTipAFriend();
+    void runTipStream();
+    void runRemoveFavorite();
+    void runCurrentTableFavorite();
+
+
+    // Tab folder listeners.
+    void bottomTabSelected(int index);
+    void tabSwitch(BottomList *selected);
+    void searchFocused();
+
+    std::unique_ptr<DatabaseLoadThread> m_loadThread;
+    // Releases a replaced catalogue's records off the UI thread.
+    std::jthread m_releaseThread;
+    quint64 m_nextLoadId = 1;
+    // The load whose animation may write the status text; 0 once the load's
+    // outcome is shown.
+    std::atomic<quint64> m_animatingLoad{0};
+    bool m_reloadPending = false;
+    bool m_contentsCreated = false;
+    bool m_shutdown = false;
+
+    // The stream being dragged, known by its token.
+    QByteArray m_dragToken;
+    std::weak_ptr<StreamInfo> m_dragStream;
+    quint64 m_dragSerial = 0;
+};

@@ -1,0 +1,479 @@
+// The catalogue load and its progress animation, and the work they hand to
+// the UI thread: the rebuild of the stream tabs after a load and the display
+// of a failed one.
+#include "GuiJobs.h"
+
+#include "BottomList.h"
+#include "Gui.h"
+#include "IcecastView.h"
+#include "LangMsg.h"
+#include "Options.h"
+#include "PPVView.h"
+#include "RecordTable.h"
+#include "StreamsManager.h"
+#include "StreamsView.h"
+#include "TabFolder.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <chrono>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+// Runs task on the UI thread, after the events already waiting there. The
+// receiver must outlive the call: the window joins its workers before it
+// goes, and a task still queued then is dropped with the window.
+template<typename Task>
+void postToUi(Gui *gui, Task task)
+{
+    QMetaObject::invokeMethod(
+        gui,
+        [task = std::move(task)]() mutable {
+            try {
+                task();
+            } catch (const std::exception &e) {
+                printEscapedException("background job task", &e);
+            } catch (...) {
+                printEscapedException("background job task", nullptr);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace
+
+// --- FakeProgressThread ---------------------------------------------------------
+
+FakeProgressThread::FakeProgressThread(Gui *gui, quint64 loadId) : m_gui(gui), m_loadId(loadId)
+{
+}
+
+FakeProgressThread::~FakeProgressThread()
+{
+    interrupt();
+    join();
+}
+
+void FakeProgressThread::start()
+{
+    m_thread = std::jthread([this](std::stop_token stop) { run(stop); });
+}
+
+void FakeProgressThread::interrupt()
+{
+    if (m_thread.joinable())
+        m_thread.request_stop();
+}
+
+void FakeProgressThread::join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void FakeProgressThread::run(std::stop_token stop)
+{
+    Gui *gui = m_gui;
+    const quint64 loadId = m_loadId;
+    postToUi(gui, [gui] { gui->progressStarted(); });
+    for (int step = 1; step <= STEPS; ++step) {
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait_for(lock, stop, std::chrono::milliseconds(STEP_MS), [] { return false; });
+        }
+        if (stop.stop_requested()) {
+            postToUi(gui, [gui] { gui->progressStopped(); });
+            return;
+        }
+        postToUi(gui, [gui, loadId, step] { gui->progressStep(loadId, step); });
+    }
+    // After the last step the bar stays as it is.
+}
+
+// --- DatabaseLoadThread ---------------------------------------------------------
+
+DatabaseLoadThread::DatabaseLoadThread(Gui *gui, quint64 loadId)
+    : m_gui(gui), m_loadId(loadId), m_manager(gui->manager), m_icecastView(gui->icecastView), m_ppvView(gui->pPVView)
+{
+}
+
+DatabaseLoadThread::~DatabaseLoadThread()
+{
+    requestStop();
+    join();
+}
+
+void DatabaseLoadThread::start()
+{
+    m_running = true;
+    m_thread = std::jthread([this](std::stop_token stop) { run(stop); });
+}
+
+void DatabaseLoadThread::requestStop()
+{
+    if (m_thread.joinable())
+        m_thread.request_stop();
+}
+
+void DatabaseLoadThread::join()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool DatabaseLoadThread::isRunning() const
+{
+    return m_running.load();
+}
+
+void DatabaseLoadThread::run(std::stop_token stop)
+{
+    Gui *gui = m_gui;
+    FakeProgressThread progress(gui, m_loadId);
+    progress.start();
+
+    bool gotStreamsFinal = false;
+    std::optional<TulException> failure;
+    m_previousStreams = m_manager->getAllStreams();
+    try {
+        gotStreamsFinal = m_manager->fetchStreams();
+    } catch (const TulException &e) {
+        failure = e;
+    } catch (const std::exception &e) {
+        failure = TulException(QStringLiteral("Error"), e);
+    } catch (...) {
+        failure = TulException(QStringLiteral("Error"));
+    }
+
+    // The views' sort orders and search texts of the new catalogue are
+    // computed here, so the tables fill at once on the UI thread.
+    if (!failure) {
+        try {
+            StreamsView::prepareStreams(m_manager->getAllStreams());
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "Catalogue views: %s\n", e.what());
+        }
+    }
+
+    // The directory's first download and every pay-per-view download happen
+    // here, off the UI thread; the rebuild learns from these lists which of
+    // their tabs to make.
+    std::vector<StreamInfoPtr> icecastRows;
+    std::vector<StreamInfoPtr> ppvRows;
+    if (!failure) {
+        try {
+            if (auto list = m_icecastView->getAllStreams(false))
+                icecastRows.assign(list->begin(), list->end());
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "Icecast directory: %s\n", e.what());
+        }
+        try {
+            m_ppvView->clearStreams();
+            if (auto list = m_ppvView->getAllStreams(false))
+                ppvRows.assign(list->begin(), list->end());
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "Pay-per-view catalogue: %s\n", e.what());
+        }
+    }
+
+    progress.interrupt();
+    progress.join();
+
+    if (!failure) {
+        postToUi(gui, [gui, gotStreamsFinal, icecastRows = std::move(icecastRows), ppvRows = std::move(ppvRows)] {
+            gui->rebuildAfterLoad(gotStreamsFinal, icecastRows, ppvRows);
+        });
+    } else {
+        // The failure is shown on the UI thread while this load waits, so no
+        // reload starts before the user has seen it. A stop request (the
+        // window closing) ends the wait.
+        struct HandOver
+        {
+            std::mutex mutex;
+            std::condition_variable_any shown;
+            bool done = false;
+        };
+        auto handOver = std::make_shared<HandOver>();
+        const TulException error = *failure;
+        postToUi(gui, [gui, error, handOver] {
+            struct Done
+            {
+                HandOver &h;
+                ~Done()
+                {
+                    {
+                        std::lock_guard<std::mutex> lock(h.mutex);
+                        h.done = true;
+                    }
+                    h.shown.notify_all();
+                }
+            } done{*handOver};
+            gui->showLoadFailure(error);
+        });
+        std::unique_lock<std::mutex> lock(handOver->mutex);
+        handOver->shown.wait(lock, stop, [&] { return handOver->done; });
+    }
+
+    const bool succeeded = !failure;
+    gui->fakeProgressRunning = false;
+    m_running = false;
+    postToUi(gui, [gui, succeeded] { gui->loadEnded(succeeded); });
+}
+
+// --- The window's side -----------------------------------------------------------
+
+std::unique_ptr<DatabaseLoadThread> Gui::getDatabase()
+{
+    return std::make_unique<DatabaseLoadThread>(this, m_nextLoadId++);
+}
+
+std::unique_ptr<FakeProgressThread> Gui::fakeProgress(quint64 loadId)
+{
+    return std::make_unique<FakeProgressThread>(this, loadId);
+}
+
+void Gui::startDatabaseLoad()
+{
+    if (m_shutdown)
+        return;
+    fakeProgressRunning = true;
+    // The previous load has ended (its flag is clear); its thread is at its
+    // last statement.
+    if (m_loadThread)
+        m_loadThread->join();
+    m_loadThread = getDatabase();
+    m_animatingLoad = m_loadThread->loadId();
+    m_loadThread->start();
+}
+
+void Gui::updateDatabase()
+{
+    if (fakeProgressRunning)
+        return;
+    startDatabaseLoad();
+}
+
+void Gui::reloadCatalogue()
+{
+    if (fakeProgressRunning) {
+        m_reloadPending = true;
+        return;
+    }
+    startDatabaseLoad();
+}
+
+void Gui::loadEnded(bool succeeded)
+{
+    if (m_shutdown)
+        return;
+    if (m_loadThread && !fakeProgressRunning) {
+        m_loadThread->join();
+        // The previous catalogue's records go on a thread of their own: a
+        // large catalogue takes a while to release.
+        if (std::shared_ptr<const StreamList> previous = m_loadThread->takePreviousStreams())
+            m_releaseThread = std::jthread([previous = std::move(previous)]() mutable { previous.reset(); });
+        m_loadThread.reset();
+    }
+    emit loadFinished(succeeded);
+    if (m_reloadPending && !fakeProgressRunning && !m_shutdown) {
+        m_reloadPending = false;
+        startDatabaseLoad();
+    }
+}
+
+void Gui::progressStarted()
+{
+    if (m_shutdown)
+        return;
+    if (!progressBar && statusBar) {
+        progressBar = new QProgressBar(statusBar);
+        progressBar->setTextVisible(false);
+        progressBar->setMinimum(0);
+        if (auto *grid = qobject_cast<QGridLayout *>(statusBar->layout()))
+            grid->addWidget(progressBar, 0, 5, 1, 1);
+        statusBar->layout()->activate();
+    }
+    if (progressBar)
+        progressBar->setMaximum(100);
+}
+
+void Gui::progressStep(quint64 loadId, int step)
+{
+    // A step that arrives after its load's outcome was shown changes nothing.
+    if (m_shutdown || loadId == 0 || m_animatingLoad.load() != loadId)
+        return;
+    statusLine2->setText(LangMsg::getMsg(QStringLiteral("STATUSLINE_CONNECTDATABASE")));
+    if (progressBar)
+        progressBar->setValue(step % 100);
+}
+
+void Gui::progressStopped()
+{
+    if (progressBar) {
+        progressBar->setValue(0);
+        delete progressBar;
+    }
+}
+
+void Gui::showLoadFailure(const TulException &error)
+{
+    if (m_shutdown)
+        return;
+    m_animatingLoad = 0;
+    statusLine2->setText(LangMsg::getMsg(QStringLiteral("STATUSLINE_NOTCONNECTEDDATABASE")));
+    showTulError(error);
+}
+
+namespace {
+
+bool present(const std::vector<StreamInfoPtr> &rows)
+{
+    return !rows.empty();
+}
+
+} // namespace
+
+void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr> &icecastRows,
+                           const std::vector<StreamInfoPtr> &ppvRows)
+{
+    if (m_shutdown)
+        return;
+    m_animatingLoad = 0;
+    offerUpdate();
+
+    if (gotStreamsFinal) {
+        TabFolder::Quiet quiet(cBottomTab);
+        searchText->setText(QString());
+
+        // Every view that may get a tab starts unfiltered: no search text,
+        // all categories and countries.
+        const std::vector<StreamsView *> tabbedViews = {newView.get(),   tvView.get(),      radioView.get(),
+                                                        movieView.get(), icecastView.get(), eroticView.get(),
+                                                        pPVView.get()};
+        for (StreamsView *view : tabbedViews) {
+            view->searchForString(QString());
+            view->selectCategory(0);
+            view->selectCountry(0);
+        }
+
+        // The tabs of the previous load go; only the tabs made now count.
+        for (auto &slot : bottomTabs) {
+            delete slot.data();
+            slot = nullptr;
+        }
+        currentTable = nullptr;
+        currentTableViewer = nullptr;
+        currentView = nullptr;
+
+        const QStringList movieCols = {LangMsg::getMsg(QStringLiteral("TABLECOLUMN_NAME")),
+                                       LangMsg::getMsg(QStringLiteral("TABLECOLUMN_CATEGORY")),
+                                       LangMsg::getMsg(QStringLiteral("TABLECOLUMN_COUNTRY"))};
+        const QStringList icecastCols = {LangMsg::getMsg(QStringLiteral("TABLECOLUMN_NAME")),
+                                         LangMsg::getMsg(QStringLiteral("TABLECOLUMN_PLAYING_NOW")),
+                                         LangMsg::getMsg(QStringLiteral("TABLECOLUMN_CATEGORY")),
+                                         LangMsg::getMsg(QStringLiteral("TABLECOLUMN_BITRATE"))};
+        const QStringList ppvCols = {LangMsg::getMsg(QStringLiteral("TABLECOLUMN_NAME")),
+                                     LangMsg::getMsg(QStringLiteral("TABLECOLUMN_CATEGORY")),
+                                     LangMsg::getMsg(QStringLiteral("TABLECOLUMN_LENGTH"))};
+        // Each column sorts by what it shows: name, genre, country, quality.
+        const QList<int> threeColumnSorters = {StreamsView::SORT_NAME, StreamsView::SORT_CATEGORY,
+                                               StreamsView::SORT_COUNTRY};
+        auto title = [](const char *key) { return LangMsg::getMsg(QString::fromLatin1(key)); };
+        auto make = [&](int slot, const char *key, const QStringList &cols, const QList<int> &widths,
+                        const QList<int> &sorters, StreamsView *view, const char *icon, int style) {
+            bottomTabs[size_t(slot)] = new BottomList(cBottomTab, title(key), style, cols, widths, sorters, view,
+                                                      this, QIcon(loadIcon(QString::fromLatin1(icon))));
+            return bottomTabs[size_t(slot)].data();
+        };
+
+        if (present(newView->getActiveStreams())) {
+            BottomList *latest = make(0, "CTAB_LABEL_NEWSTREAMS", streamColNames, streamColumnWith,
+                                      streamSorterIdentifier, newView.get(), ":/images/25latest.ico", 0);
+            latest->setSortList(StreamsView::SORT_ID, true);
+        }
+        if (present(tvView->getActiveStreams()))
+            make(1, "CTAB_LABEL_TV", streamColNames, streamColumnWith, streamSorterIdentifier, tvView.get(),
+                 ":/images/TV16.ico", 0);
+        if (present(radioView->getActiveStreams()))
+            make(2, "CTAB_LABEL_RADIO", streamColNames, streamColumnWith, streamSorterIdentifier, radioView.get(),
+                 ":/images/radio.ico", 0);
+        if (present(movieView->getActiveStreams()))
+            make(5, "CTAB_LABEL_MOVIES", movieCols, {100, 100, 100}, threeColumnSorters, movieView.get(),
+                 ":/images/movies.ico", 0);
+        if (present(icecastRows))
+            make(8, "CTAB_LABEL_ICE", icecastCols, {250, 172, 0, 75}, streamSorterIdentifier, icecastView.get(),
+                 ":/images/icecast.ico", 0);
+        const bool adultVisible = manager->getAdultVisible();
+        if (adultVisible) {
+            make(4, "CTAB_LABEL_EROTIC", movieCols, {150, 150, 120}, threeColumnSorters, eroticView.get(),
+                 ":/images/erotic.ico", BottomList::CLOSE);
+            pPVView->clearPpvActive();
+        }
+        if (adultVisible && present(ppvRows)) {
+            BottomList *ppv = make(9, "CTAB_LABEL_PPV", ppvCols, {200, 168, 84, 60}, streamSorterIdentifierPPV,
+                                   pPVView.get(), ":/images/erotic.ico", BottomList::CLOSE);
+            for (const StreamInfoPtr &row : ppv->getTableViewer()->input()) {
+                auto movie = std::dynamic_pointer_cast<PPVStreamInfo>(row);
+                if (movie && movie->getTimeLeftInt() > 0)
+                    pPVView->addActive(movie);
+            }
+        }
+
+        const std::vector<PPVStreamInfoPtr> rented = pPVView->getPpvActive();
+        createFavoritesTable(cTabFavLoc, !rented.empty());
+        if (!rented.empty() && ppvTableViewer && ppvTable)
+            ppvTable->setInput(std::vector<StreamInfoPtr>(rented.begin(), rented.end()));
+
+        // The tab in the lowest slot becomes the current one.
+        for (auto &slot : bottomTabs) {
+            BottomList *first = slot.data();
+            if (!first)
+                continue;
+            cBottomTab->setTabBold(first, true);
+            first->selectCategory(0);
+            first->selectCountry(0);
+            currentTableViewer = first->getTableViewer();
+            currentTable = first->getTable();
+            currentView = first->getStreamsView();
+            setPlayEnabled(true);
+            cBottomTab->setCurrentWidget(first);
+            break;
+        }
+
+        if (favoritesTable) {
+            std::optional<std::vector<StreamInfoPtr>> favorites = Options::loadFavorites();
+            favoritesTable->setInput(favorites ? *favorites : std::vector<StreamInfoPtr>());
+        }
+
+        runSearch();
+        searchText->setEnabled(true);
+        QMetaObject::invokeMethod(
+            this,
+            [this] { statusLine2->setText(LangMsg::getMsg(QStringLiteral("STATUSLINE_CONNECTEDDATABASE"))); },
+            Qt::QueuedConnection);
+    } else {
+        // A catalogue without streams: the tabs of the previous load stay,
+        // and the status says that nothing was loaded.
+        statusLine2->setText(LangMsg::getMsg(QStringLiteral("STATUSLINE_NOTCONNECTEDDATABASE")));
+    }
+
+    const QString motd = manager->getMOTD();
+    if (!motd.isEmpty()) {
+        QMessageBox box(QMessageBox::Information, LangMsg::getMsg(QStringLiteral("MOTD_TITLE")), motd,
+                        QMessageBox::Ok, this);
+        box.setWindowModality(Qt::ApplicationModal);
+        box.exec();
+    }
+
+    runStop();
+    if (compositeActivex && compositeActivex->layout())
+        compositeActivex->layout()->activate();
+    if (cTabFavLoc->count() > 0)
+        cTabFavLoc->setCurrentIndex(0);
+}
