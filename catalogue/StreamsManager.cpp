@@ -264,9 +264,12 @@ void StreamsManager::streamTips(const StreamInfo &stream)
 
 void StreamsManager::streamTips(const StreamInfo &stream, const QString &description)
 {
+    // The account key is percent-encoded as in every other address, so that
+    // "&", "+", "#" and blanks in it reach the server as stored; the
+    // suggested values keep the form encoding.
     QString url = QStringLiteral("http://") + ServerConfig::host(ServerConfig::Server::Maker)
                   + QStringLiteral("/tul/prog/streamtips.php?version=") + Options::getVersion()
-                  + QStringLiteral("&serial=") + Options::getSerial();
+                  + QStringLiteral("&serial=") + Options::encodeQueryValue(Options::getSerial());
     auto pair = [&url](const char *key, const QString &value) {
         url += u'&';
         url += QLatin1String(key);

@@ -601,7 +601,7 @@ private slots:
             manager.streamTips(stream);
         else
             manager.streamTips(stream, description);
-        const QByteArray expected = "version=10.0.0&serial=K&1&streamname=" + encodedName
+        const QByteArray expected = "version=10.0.0&serial=K%261&streamname=" + encodedName
                                     + "&streamurl=http%3A%2F%2Fradio.example%2Flive%3Fx%3D1%26y%3D2"
                                       "&streamhomepage=http%3A%2F%2Fradio.example%2F"
                                       "&streamcategory=Pop%2FRock&streamlanguage=Norsk&streamcountry=Norge"
@@ -622,6 +622,43 @@ private slots:
                  QByteArray("version=10.0.0&serial=&streamname=&streamurl=&streamhomepage=&streamcategory="
                             "&streamlanguage=&streamcountry=&streamlive=false&streambitrate=0&streamformat="
                             "&streamtype="));
+    }
+
+    // The account key reaches the server as stored in every request that
+    // carries it; a plain key stays as it is.
+    void accountKeyInRequests_data()
+    {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QByteArray>("sent");
+        for (const char *request : {"tips", "recruit"}) {
+            QTest::addRow("%s, plain", request) << request << "ABC123" << QByteArray("ABC123");
+            QTest::addRow("%s, unset", request) << request << QString() << QByteArray();
+            QTest::addRow("%s, ampersand", request) << request << "K&1" << QByteArray("K%261");
+            QTest::addRow("%s, plus", request) << request << "K+1" << QByteArray("K%2B1");
+            QTest::addRow("%s, blank and hash", request) << request << "a b#c" << QByteArray("a%20b%23c");
+        }
+    }
+    void accountKeyInRequests()
+    {
+        QFETCH(QString, request);
+        QFETCH(QString, key);
+        QFETCH(QByteArray, sent);
+        if (!key.isNull())
+            Options::setSerial(key);
+        const QString path = request == "tips" ? "/tul/prog/streamtips.php" : "/tul/prog/recruitperson.php";
+        service->setReply(path, "OK");
+        StreamsManager manager;
+        StreamInfo stream;
+        if (request == "tips")
+            manager.streamTips(stream);
+        else
+            manager.recruitPerson(Options::getSerial(), "a@b.c");
+        const auto logged = service->requests(path);
+        QCOMPARE(int(logged.size()), 1);
+        QVERIFY2(logged[0].query.startsWith("version=10.0.0&serial=" + sent + "&"), logged[0].query.constData());
+        const QUrlQuery query(QString::fromLatin1(logged[0].query));
+        QCOMPARE(query.queryItemValue("serial", QUrl::FullyDecoded), key.isNull() ? QString("") : key);
     }
 
     void tellAFriendQuery_data()
