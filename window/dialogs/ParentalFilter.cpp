@@ -85,11 +85,26 @@ bool ParentalFilter::eventFilter(QObject *watched, QEvent *event)
     return ModalDialog::eventFilter(watched, event);
 }
 
+namespace {
+// The settings drop characters of code 32 and below at both ends of a
+// password, so a text of nothing else stores no password at all.
+bool blankOnly(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 32)
+            return false;
+    return true;
+}
+} // namespace
+
 void ParentalFilter::ok()
 {
     const QString first = text1->text();
     const QString second = text2->text();
-    if (first.isEmpty() && second.isEmpty())
+    // Two empty fields, and two equal fields of blanks only, remove the
+    // password: the user is told so rather than left thinking a password
+    // now guards adult content.
+    if (second == first && blankOnly(first))
         showMessageBox(this, QMessageBox::Information, QString(),
                        LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_PASSWORDS_EMPTHY")));
     if (second == first) {

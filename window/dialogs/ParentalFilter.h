@@ -5,9 +5,9 @@
 class QLineEdit;
 class QPushButton;
 
-// Sets (or, with two empty fields, removes) the parental password. The
-// dialog stores the password itself; passwordStored() tells afterwards
-// whether it did.
+// Sets (or, with two empty fields or two equal fields of blanks only,
+// removes) the parental password. The dialog stores the password itself;
+// passwordStored() tells afterwards whether it did.
 class ParentalFilter : public ModalDialog
 {
     Q_OBJECT

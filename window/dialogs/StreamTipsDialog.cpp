@@ -73,9 +73,10 @@ StreamTipsDialog::StreamTipsDialog(QWidget *parent, const std::optional<QStringL
     for (int column = 0; column < 3; ++column)
         grid->setColumnStretch(column, 1);
 
+    // The text fields keep their widths; none of them fills its cells.
     auto textField = [this](int widthHint) {
         auto *field = new QLineEdit(this);
-        field->setMinimumWidth(widthHint);
+        field->setFixedWidth(widthHint);
         return field;
     };
 
@@ -91,8 +92,7 @@ StreamTipsDialog::StreamTipsDialog(QWidget *parent, const std::optional<QStringL
     for (auto [label, field] : {std::pair{labelName, textName}, std::pair{labelHomepageUrl, textHomepageUrl},
                                 std::pair{labelUrl, textUrl}, std::pair{labelDescription, textDescription}}) {
         grid->addWidget(label, row, 0);
-        // The name field keeps its narrower width; the others fill.
-        grid->addWidget(field, row, 1, 1, 2, field == textName ? Qt::AlignLeft : Qt::Alignment());
+        grid->addWidget(field, row, 1, 1, 2, Qt::AlignLeft);
         ++row;
     }
 

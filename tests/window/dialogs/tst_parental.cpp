@@ -286,6 +286,10 @@ private slots:
         // A password with blanks at its ends can be entered again as typed.
         QTest::newRow("blanks around") << " pass word " << " pass word " << QStringList() << true << " pass word "
                                        << "old";
+        // Blanks alone store no password, as two empty fields do, and say so.
+        QTest::newRow("blanks only") << "   " << "   " << QStringList{empty} << true << "" << "old";
+        QTest::newRow("blank and tab") << " \t" << " \t" << QStringList{empty} << true << "" << "old";
+        QTest::newRow("blanks differ") << " " << "  " << QStringList{differ} << false << "old" << "";
     }
     void setPassword()
     {

@@ -160,6 +160,35 @@ private slots:
             QVERIFY(field->text().isEmpty());
     }
 
+    // The text fields keep their widths beside their labels; none fills.
+    void fieldWidths_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("width");
+        QTest::newRow("name") << "name" << 150;
+        QTest::newRow("web page") << "homepage" << 300;
+        QTest::newRow("address") << "url" << 300;
+        QTest::newRow("description") << "description" << 300;
+    }
+    void fieldWidths()
+    {
+        QFETCH(QString, field);
+        QFETCH(int, width);
+        QWidget window;
+        StreamTipsDialog form(&window, std::nullopt, std::nullopt, std::nullopt);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QLineEdit *edit = field == u"name"       ? form.nameField()
+                          : field == u"homepage" ? form.homepageField()
+                          : field == u"url"      ? form.urlField()
+                                                 : form.descriptionField();
+        QCOMPARE(edit->width(), width);
+        // In the second column, as every field.
+        QCOMPARE(edit->x(), form.nameField()->x());
+        QCOMPARE(form.size(), QSize(StreamTipsDialog::WIDTH, StreamTipsDialog::HEIGHT));
+        form.close();
+    }
+
     void addressTest_data()
     {
         QTest::addColumn<QString>("url");
