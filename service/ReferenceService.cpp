@@ -655,7 +655,8 @@ void ReferenceService::Impl::handle(const httplib::Request &req, httplib::Respon
             list.push_back({id, orderRentalSeconds});
         page(html(QStringLiteral("Order confirmed"),
                   QStringLiteral("<div class=\"box\"><h1 id=\"confirmed\">Thank you!</h1><p>Your order of %1 is confirmed. "
-                                 "Close this window to watch the movie.</p></div>")
+                                 "Close this window to watch the movie.</p>"
+                                 "<p><button id=\"close\" type=\"button\" onclick=\"window.close()\">Close</button></p></div>")
                       .arg(movie->name.toHtmlEscaped())));
         return;
     }

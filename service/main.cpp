@@ -68,7 +68,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption noMediaOption(QStringLiteral("no-media"), QStringLiteral("Do not generate the demo media."));
     const QCommandLineOption mediaSecondsOption(QStringLiteral("media-seconds"), QStringLiteral("Length of the generated clips."), QStringLiteral("seconds"), QStringLiteral("10"));
     const QCommandLineOption revisionOption(QStringLiteral("revision"), QStringLiteral("Catalogue revision."), QStringLiteral("n"), QStringLiteral("1"));
-    const QCommandLineOption updateOption(QStringLiteral("update"), QStringLiteral("Announce this service's update file in the catalogue."));
+    const QCommandLineOption updateOption(QStringLiteral("update"),
+                                          QStringLiteral("Announce this service's update file in the catalogue "
+                                                         "(its https address with --https, else its http one)."));
     const QCommandLineOption updateUrlOption(QStringLiteral("update-url"), QStringLiteral("Announce this update address in the catalogue."), QStringLiteral("url"));
     const QCommandLineOption catalogueOption(QStringLiteral("catalogue"), QStringLiteral("Serve this catalogue file instead of the demo one."), QStringLiteral("file"));
     const QCommandLineOption countOption(QStringLiteral("catalogue-count"), QStringLiteral("Serve a generated catalogue of n streams."), QStringLiteral("n"));
@@ -128,8 +130,11 @@ int main(int argc, char *argv[])
         return fail(QStringLiteral("cannot start"));
     if (catalogueCount >= 0)
         service.setCatalogue(generateCatalogue(catalogueCount, service.hostPort()));
+    // The program downloads an update only over https: with the HTTPS
+    // listener the catalogue names the file there.
     if (parser.isSet(updateOption) && config.updateUrl.isEmpty())
-        service.setUpdateUrl(service.updateFileUrl());
+        service.setUpdateUrl(service.httpsRunning() ? service.httpsBaseUrl() + service.updatePath()
+                                                    : service.updateFileUrl());
 
     std::printf("quorvantel-service listening on %s\n", qPrintable(service.hostPort()));
     if (service.httpsRunning())

@@ -99,6 +99,9 @@ void BottomList::createContents()
             actions << gui->actionReportBrokenLink;
         }
         Gui::attachContextMenu(table, gui->menu(table, texts, actions));
+        // A menu opened from the keyboard comes without a mouse press: it
+        // makes the table current all the same.
+        connect(table, &QWidget::customContextMenuRequested, this, [this] { gui->tableTouched(table); });
     }
 }
 

@@ -30,6 +30,7 @@
 #include <QSystemTrayIcon>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
 
@@ -105,6 +106,10 @@ bool Gui::shutdown()
 void Gui::closeEvent(QCloseEvent *event)
 {
     event->accept();
+    // The player goes before the window: a full-screen player is a window
+    // of its own and would keep the program running after its main window.
+    if (m_contentsCreated && !m_shutdown)
+        actionStop->run();
     QMainWindow::closeEvent(event);
 }
 
@@ -161,6 +166,27 @@ QRect Gui::constrainToWorkArea(const QRect &bounds, const QRect &workArea)
     return result;
 }
 
+QRect Gui::constrainToClosestWorkArea(const QRect &bounds, const QList<QRect> &workAreas)
+{
+    if (workAreas.isEmpty())
+        return bounds;
+    const QPoint centre(bounds.x() + bounds.width() / 2, bounds.y() + bounds.height() / 2);
+    const QRect *closest = &workAreas.front();
+    qint64 closestDistance = std::numeric_limits<qint64>::max();
+    for (const QRect &area : workAreas) {
+        if (area.contains(centre))
+            return constrainToWorkArea(bounds, area);
+        const QPoint areaCentre(area.x() + area.width() / 2, area.y() + area.height() / 2);
+        const qint64 dx = areaCentre.x() - centre.x();
+        const qint64 dy = areaCentre.y() - centre.y();
+        if (dx * dx + dy * dy < closestDistance) {
+            closestDistance = dx * dx + dy * dy;
+            closest = &area;
+        }
+    }
+    return constrainToWorkArea(bounds, *closest);
+}
+
 // --- Contents -------------------------------------------------------------------
 
 void Gui::createContents()
@@ -197,13 +223,15 @@ void Gui::createContents()
 
     runStop();
 
-    // Bounds, kept within the work area of the primary monitor.
+    // Bounds, kept within the work area of the monitor the window lies on.
     QScreen *primary = QGuiApplication::primaryScreen();
     const QRect primaryBounds = primary ? primary->geometry() : QRect(0, 0, 1024, 768);
     const QRect displayBounds = primary ? primary->virtualGeometry() : primaryBounds;
-    const QRect workArea = primary ? primary->availableGeometry() : primaryBounds;
-    const int monitors = std::max<int>(1, int(QGuiApplication::screens().size()));
-    setGeometry(constrainToWorkArea(initialBounds(displayBounds, primaryBounds, monitors), workArea));
+    QList<QRect> workAreas;
+    for (QScreen *screen : QGuiApplication::screens())
+        workAreas.append(screen->availableGeometry());
+    const int monitors = std::max<int>(1, int(workAreas.size()));
+    setGeometry(constrainToClosestWorkArea(initialBounds(displayBounds, primaryBounds, monitors), workAreas));
 
     // The first-start mode choice, before the window shows and before the
     // first load.
@@ -435,16 +463,19 @@ void Gui::buildTray()
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
     trayItem = new QSystemTrayIcon(QIcon(tulIcon16), this);
-    connect(trayItem, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-        // A click brings the window back; a double click does nothing more.
-        if (reason != QSystemTrayIcon::Trigger)
-            return;
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        show();
-        raise();
-        activateWindow();
-    });
+    connect(trayItem, &QSystemTrayIcon::activated, this, &Gui::trayActivated);
     trayItem->show();
+}
+
+void Gui::trayActivated(QSystemTrayIcon::ActivationReason reason)
+{
+    // A click brings the window back; a double click does nothing more.
+    if (reason != QSystemTrayIcon::Trigger)
+        return;
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
 }
 
 // --- Error display --------------------------------------------------------------

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QRect>
 #include <QStringList>
+#include <QSystemTrayIcon>
 #include <array>
 #include <atomic>
 #include <memory>
@@ -32,7 +33,6 @@ class QMenu;
 class QMimeData;
 class QProgressBar;
 class QSplitter;
-class QSystemTrayIcon;
 class QTableView;
 class QToolButton;
 class QWidget;
@@ -41,6 +41,9 @@ class RecordTableView;
 class StreamsManager;
 class StreamsView;
 class TabFolder;
+namespace ProgramUpdate {
+class ProgramUpdateThread;
+}
 
 // The main window: the favourites folder and the search field on the left,
 // the player on the right, the stream tab folder below and the status bar at
@@ -92,6 +95,10 @@ public:
     static QRect initialBounds(const QRect &displayBounds, const QRect &primaryBounds, int monitorCount);
     // The bounds moved and shrunk to lie within a monitor's work area.
     static QRect constrainToWorkArea(const QRect &bounds, const QRect &workArea);
+    // The same within the work area of the window's own monitor: the one
+    // whose work area holds the centre of bounds, else the one whose work
+    // area's centre is nearest to it. No work area: bounds unchanged.
+    static QRect constrainToClosestWorkArea(const QRect &bounds, const QList<QRect> &workAreas);
 
     // --- Actions and menus ----------------------------------------------------
     void createActions();
@@ -101,6 +108,10 @@ public:
     // Shows menu at the table's pointer position when the table asks for a
     // context menu.
     static void attachContextMenu(QTableView *table, QMenu *menu);
+
+    // The tray icon's activation: a click brings the window back from its
+    // minimised state and activates it; nothing else does anything.
+    void trayActivated(QSystemTrayIcon::ActivationReason reason);
 
     // --- Error display --------------------------------------------------------
     // The plain error box on shell.
@@ -156,7 +167,8 @@ public:
     // Drag and drop of streams onto the favourites: the program's own drags
     // only, recognised by a MIME type and a token of this window.
     static const char *const STREAM_MIME_TYPE;
-    QMimeData *streamDragData(const StreamInfoPtr &stream);
+    // source: the table the drag starts from, kept until the drag ends.
+    QMimeData *streamDragData(const StreamInfoPtr &stream, RecordTableView *source = nullptr);
     bool isStreamDrag(const QMimeData *data) const;
     StreamInfoPtr draggedStream(const QMimeData *data) const;
     void dropStream(const QMimeData *data);
@@ -186,6 +198,9 @@ public:
     // --- Program update (the update code's place: GuiUpdate.cpp) ---------------
     // Run first by every rebuild after a load.
     void offerUpdate();
+    // A new, unstarted download of the update at url, a child of the window,
+    // showing its progress on the status line.
+    ProgramUpdate::ProgramUpdateThread *getProgramUpdate(const QString &url);
 
     // --- State the window's parts share ----------------------------------------
     // Player.
@@ -350,4 +365,8 @@ private:
     QByteArray m_dragToken;
     std::weak_ptr<StreamInfo> m_dragStream;
     quint64 m_dragSerial = 0;
+    // The table a running drag started from, and the tabs a rebuild took
+    // out of the folder while that drag ran: they go when it ends.
+    QPointer<RecordTableView> m_dragSource;
+    QList<QPointer<QWidget>> m_retiredTabs;
 };

@@ -94,7 +94,8 @@ void Gui::createActions()
     actionPlay = make("actionPlay", QString(), [this] { runPlay(); });
     actionPlay->setIcon(enabledAndDisabled(":/images/play.ico", ":/images/playDisabled.ico"));
     actionPlayMenu = make("actionPlayMenu", msg("ACTION_PLAY"), [this] { actionPlay->run(); });
-    actionPlayMenu->setShortcut(QKeySequence(Qt::Key_Return));
+    // Enter on the main keys and on the keypad.
+    actionPlayMenu->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
     actionStop = make("actionStop", QString(), [this] { runStop(); });
     actionStop->setIcon(enabledAndDisabled(":/images/stop.ico", ":/images/stopDisabled.ico"));
     actionStopMenu = make("actionStopMenu", msg("ACTION_STOP"), [this] { actionStop->run(); });
@@ -106,7 +107,8 @@ void Gui::createActions()
     actionFullscreen->setIcon(enabledAndDisabled(":/images/fullscreen.ico", ":/images/fullscreenDisabled.ico"));
     actionFullscreen->setToolTip(msg("ACTION_FULLSCREEN"));
     actionFullscreenMenu = make("actionFullscreenMenu", msg("ACTION_FULLSCREEN"), [this] { actionFullscreen->run(); });
-    actionFullscreenMenu->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
+    actionFullscreenMenu->setShortcuts(
+        {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
     actionRemoveFavorite = make("actionRemoveFavorite", msg("MENU_FAVORITES_DELETE_ITEM"),
                                 [this] { runRemoveFavorite(); });
     actionRemoveFavorite->setShortcut(QKeySequence(Qt::Key_Delete));

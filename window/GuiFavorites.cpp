@@ -12,6 +12,7 @@
 #include <QMimeData>
 #include <QRandomGenerator>
 #include <QVBoxLayout>
+#include <utility>
 
 const char *const Gui::STREAM_MIME_TYPE = "application/x-quorvantel-stream";
 
@@ -79,6 +80,9 @@ void Gui::createFavoritesTable(TabFolder *folder, bool withPpv)
     attachContextMenu(favTable, menu(favTable,
                                      {msg("CONTEXTMENU_FAVORITES_PLAY"), msg("CONTEXTMENU_FAVORITES_DELETE_ITEM")},
                                      {actionPlayFromCurrentTable, actionRemoveFavorite}));
+    // Opening the menu makes this table current, also over a row that was
+    // selected already (no selection change): its Play plays a favourite.
+    connect(favTable, &QWidget::customContextMenuRequested, this, [this, favTable] { tableTouched(favTable); });
     // Every favourites table takes the program's own stream drags.
     favTable->setDropTarget(true);
 
@@ -138,9 +142,13 @@ void Gui::runRemoveFavorite()
 
 void Gui::runCurrentTableFavorite()
 {
-    if (!currentTable || !currentTableViewer)
+    // The row selected in the current viewer's own table: after a tab switch
+    // the current viewer is the new tab's while currentTable may still be
+    // the table touched before.
+    RecordTableView *table = currentTableViewer ? currentTableViewer->view() : nullptr;
+    if (!table)
         return;
-    addFavoriteStream(currentTableViewer->element(currentTable->selectionIndex()));
+    addFavoriteStream(currentTableViewer->element(table->selectionIndex()));
 }
 
 void Gui::addFavoriteStream(const StreamInfoPtr &stream)
@@ -154,11 +162,12 @@ void Gui::addFavoriteStream(const StreamInfoPtr &stream)
 
 // --- Drag and drop --------------------------------------------------------------
 
-QMimeData *Gui::streamDragData(const StreamInfoPtr &stream)
+QMimeData *Gui::streamDragData(const StreamInfoPtr &stream, RecordTableView *source)
 {
     auto *data = new QMimeData;
     if (!stream)
         return data;
+    m_dragSource = source;
     ++m_dragSerial;
     m_dragToken = QByteArray::number(QRandomGenerator::global()->generate64(), 16) + '-' +
                   QByteArray::number(m_dragSerial);
@@ -194,4 +203,12 @@ void Gui::streamDragFinished()
 {
     m_dragToken.clear();
     m_dragStream.reset();
+    m_dragSource = nullptr;
+    // Tabs replaced while the drag ran go now, once the drag's own code has
+    // returned to the event loop.
+    const QList<QPointer<QWidget>> retired = std::exchange(m_retiredTabs, {});
+    for (const QPointer<QWidget> &tab : retired) {
+        if (tab)
+            tab->deleteLater();
+    }
 }

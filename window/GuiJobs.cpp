@@ -186,7 +186,14 @@ void DatabaseLoadThread::run(std::stop_token stop)
     progress.join();
 
     if (!failure) {
-        postToUi(gui, [gui, gotStreamsFinal, icecastRows = std::move(icecastRows), ppvRows = std::move(ppvRows)] {
+        // From the rebuild on, this load's animation steps change nothing.
+        // Only this load's: the running flag is cleared before the rebuild
+        // runs, so a reload may already have started the next animation.
+        const quint64 loadId = m_loadId;
+        postToUi(gui, [gui, loadId, gotStreamsFinal, icecastRows = std::move(icecastRows),
+                       ppvRows = std::move(ppvRows)] {
+            quint64 animating = loadId;
+            gui->m_animatingLoad.compare_exchange_strong(animating, 0);
             gui->rebuildAfterLoad(gotStreamsFinal, icecastRows, ppvRows);
         });
     } else {
@@ -293,6 +300,7 @@ void Gui::progressStarted()
         return;
     if (!progressBar && statusBar) {
         progressBar = new QProgressBar(statusBar);
+        progressBar->setObjectName(QStringLiteral("progressBar"));
         progressBar->setTextVisible(false);
         progressBar->setMinimum(0);
         if (auto *grid = qobject_cast<QGridLayout *>(statusBar->layout()))
@@ -344,7 +352,6 @@ void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr
 {
     if (m_shutdown)
         return;
-    m_animatingLoad = 0;
     offerUpdate();
 
     if (gotStreamsFinal) {
@@ -362,10 +369,21 @@ void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr
             view->selectCountry(0);
         }
 
-        // The tabs of the previous load go; only the tabs made now count.
+        // The tabs of the previous load go; only the tabs made now count. A
+        // tab whose row the user is dragging leaves the folder now and goes
+        // when the drag ends (the drag runs this rebuild from its own loop).
         for (auto &slot : bottomTabs) {
-            delete slot.data();
+            BottomList *tab = slot.data();
             slot = nullptr;
+            if (!tab)
+                continue;
+            if (m_dragSource && tab->isAncestorOf(m_dragSource)) {
+                cBottomTab->removeTab(cBottomTab->indexOf(tab));
+                tab->hide();
+                m_retiredTabs << tab;
+            } else {
+                delete tab;
+            }
         }
         currentTable = nullptr;
         currentTableViewer = nullptr;

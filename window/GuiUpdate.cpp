@@ -10,6 +10,11 @@ void Gui::offerUpdate()
 {
     if (!manager)
         return;
+    ProgramUpdate::offerWith(this, manager->getUpdateUrl(), [this](const QString &url) { return getProgramUpdate(url); });
+}
+
+ProgramUpdate::ProgramUpdateThread *Gui::getProgramUpdate(const QString &url)
+{
     ProgramUpdate::Settings settings;
     // The load's animation has normally removed its bar by now; the status
     // text then carries the progress alone.
@@ -19,11 +24,9 @@ void Gui::offerUpdate()
             progressBar->setValue(percent);
         }
     };
-    ProgramUpdate::offer(
-        this, manager->getUpdateUrl(),
-        [this](const QString &text) {
-            if (statusLine2)
-                statusLine2->setText(text);
-        },
-        std::move(settings));
+    auto status = [this](const QString &text) {
+        if (statusLine2)
+            statusLine2->setText(text);
+    };
+    return new ProgramUpdate::ProgramUpdateThread(this, url, status, std::move(settings), this);
 }

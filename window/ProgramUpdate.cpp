@@ -81,6 +81,15 @@ bool isDownloadRunning()
 
 ProgramUpdateThread *offer(QWidget *mainWindow, const QString &updateUrl, StatusSink status, Settings settings)
 {
+    return offerWith(mainWindow, updateUrl, [&](const QString &url) {
+        QObject *owner = mainWindow ? static_cast<QObject *>(mainWindow) : QCoreApplication::instance();
+        return new ProgramUpdateThread(mainWindow, url, std::move(status), std::move(settings), owner);
+    });
+}
+
+ProgramUpdateThread *offerWith(QWidget *mainWindow, const QString &updateUrl,
+                               const std::function<ProgramUpdateThread *(const QString &url)> &create)
+{
     const QString url = updateUrl.trimmed();
     if (url.isEmpty() || !Options::getUpdateEnabled())
         return nullptr;
@@ -104,8 +113,9 @@ ProgramUpdateThread *offer(QWidget *mainWindow, const QString &updateUrl, Status
     if (answer != QMessageBox::Yes)
         return nullptr;
 
-    QObject *owner = mainWindow ? static_cast<QObject *>(mainWindow) : QCoreApplication::instance();
-    auto *download = new ProgramUpdateThread(mainWindow, url, std::move(status), std::move(settings), owner);
+    ProgramUpdateThread *download = create ? create(url) : nullptr;
+    if (!download)
+        return nullptr;
     if (!download->start()) {
         delete download;
         return nullptr;
@@ -216,6 +226,10 @@ void ProgramUpdateThread::run(std::stop_token stop)
         return true;
     };
 
+    // One request gives both the length and the body: a first request for
+    // the length alone, whose body is thrown away, would cost the server a
+    // second transfer and could announce the length of another file than
+    // the one the second request brings.
     qint64 announced = -1;
     try {
         const Http::Response response = Http::get(m_url, request);

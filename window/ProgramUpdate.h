@@ -71,6 +71,11 @@ class ProgramUpdateThread;
 // mainWindow, which ends it when it goes). nullptr when nothing started.
 ProgramUpdateThread *offer(QWidget *mainWindow, const QString &updateUrl, StatusSink status,
                            Settings settings = {});
+// As offer, with the download made by create from the trimmed address: a
+// new, unstarted one (the main window's getProgramUpdate), which offer
+// starts, or deletes when it cannot start.
+ProgramUpdateThread *offerWith(QWidget *mainWindow, const QString &updateUrl,
+                               const std::function<ProgramUpdateThread *(const QString &url)> &create);
 
 // One download of the update. It lives on the UI thread; its download runs
 // on a thread of its own, which touches no widget: the status texts and the

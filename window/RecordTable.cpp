@@ -170,6 +170,11 @@ void RecordTableModel::setInput(std::vector<StreamInfoPtr> rows)
     endResetModel();
 }
 
+RecordTableView *RecordTableModel::view() const
+{
+    return qobject_cast<RecordTableView *>(parent());
+}
+
 StreamInfoPtr RecordTableModel::element(int row) const
 {
     if (row < 0 || row >= int(m_rows.size()))
@@ -343,13 +348,16 @@ void RecordTableView::startDrag(Qt::DropActions)
     // A drag needs a selected record.
     if (!record)
         return;
+    // The drag runs an event loop of its own, in which the window may
+    // rebuild its tabs; it keeps this table until the drag has ended.
+    Gui *gui = m_gui;
     auto *drag = new QDrag(this);
-    drag->setMimeData(m_gui->streamDragData(record));
+    drag->setMimeData(gui->streamDragData(record, this));
     const QIcon icon = m_model->data(m_model->index(selectionIndex(), 0), Qt::DecorationRole).value<QIcon>();
     if (!icon.isNull())
         drag->setPixmap(icon.pixmap(16, 16));
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
-    m_gui->streamDragFinished();
+    gui->streamDragFinished();
 }
 
 void RecordTableView::dragEnterEvent(QDragEnterEvent *event)

@@ -12,6 +12,7 @@
 #include <vector>
 
 class Gui;
+class RecordTableView;
 
 // How a table draws its rows: the text and picture of a cell, and the
 // foreground and background of a row (an invalid colour keeps the table's
@@ -91,6 +92,8 @@ public:
     // The row of this very record, -1 when it is not shown.
     int rowOf(const StreamInfo *record) const;
     TableLabelProvider *labelProvider() const { return m_provider.get(); }
+    // The table that shows these rows (the model's parent), none without.
+    RecordTableView *view() const;
     void setDragEnabled(bool enabled) { m_dragEnabled = enabled; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -184,6 +184,8 @@ private slots:
     void https();
     void mediaGeneration();
     void programPrintsPortAndEndsOnSigterm();
+    void programAnnouncesUpdate_data();
+    void programAnnouncesUpdate();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -494,6 +496,9 @@ void TestService::orderFlowRecordsRental()
     QVERIFY(verify);
     QCOMPARE(verify->status, 200);
     QVERIFY(toBytes(verify->body).contains("confirmed"));
+    // The confirmation page can close its own window, which ends the
+    // program's order dialog on this address.
+    QVERIFY(toBytes(verify->body).contains("onclick=\"window.close()\""));
     const QByteArray doc = toBytes(c->Get("/getppv.php?serial=ABC")->body);
     QVERIFY(doc.contains("<Purchased videoid=\"502\" timeleft=\"172800\"/>"));
     QVERIFY(!toBytes(c->Get("/getppv.php?serial=XYZ")->body).contains("Purchased"));
@@ -941,6 +946,57 @@ void TestService::programPrintsPortAndEndsOnSigterm()
     QCOMPARE(program.exitCode(), 0);
     const QByteArray log = program.readAllStandardError();
     QVERIFY2(log.contains("GET /cacheversion.txt -> 200"), log.constData());
+}
+
+void TestService::programAnnouncesUpdate_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("expected"); // $http / $https: the service's base addresses
+    QTest::newRow("plain service") << QStringList{QStringLiteral("--update")} << "$http/update/latest.bin";
+    QTest::newRow("with https") << QStringList{QStringLiteral("--update"), QStringLiteral("--https")}
+                                << "$https/update/latest.bin";
+    QTest::newRow("address given") << QStringList{QStringLiteral("--https"), QStringLiteral("--update-url"),
+                                                  QStringLiteral("https://127.0.0.1:9/new.bin")}
+                                   << "https://127.0.0.1:9/new.bin";
+}
+
+void TestService::programAnnouncesUpdate()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, expected);
+    const bool https = arguments.contains(QStringLiteral("--https"));
+    if (https && !ReferenceService::httpsSupported())
+        QSKIP("cpp-httplib without OpenSSL");
+
+    QProcess program;
+    program.setProgram(QStringLiteral(QV_SERVICE_PROGRAM));
+    program.setArguments(QStringList{QStringLiteral("--no-media"), QStringLiteral("--quiet"), QStringLiteral("--data-dir"),
+                                     m_dir->path(), QStringLiteral("--encoding"), QStringLiteral("plain")}
+                         + arguments);
+    program.start();
+    QVERIFY(program.waitForStarted(10000));
+    const QRegularExpression plainLine(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)\n"));
+    const QRegularExpression httpsLine(QStringLiteral("https on 127\\.0\\.0\\.1:(\\d+) "));
+    QByteArray out;
+    auto complete = [&] {
+        return plainLine.match(QString::fromUtf8(out)).hasMatch()
+               && (!https || httpsLine.match(QString::fromUtf8(out)).hasMatch());
+    };
+    while (!complete() && program.waitForReadyRead(20000))
+        out += program.readAllStandardOutput();
+    QVERIFY2(complete(), out.constData());
+    const QString port = plainLine.match(QString::fromUtf8(out)).captured(1);
+    expected.replace(QLatin1String("$https"), QStringLiteral("https://127.0.0.1:") + httpsLine.match(QString::fromUtf8(out)).captured(1));
+    expected.replace(QLatin1String("$http"), QStringLiteral("http://127.0.0.1:") + port);
+
+    httplib::Client c("127.0.0.1", port.toInt());
+    auto res = c.Get("/getstreams.php");
+    QVERIFY(res);
+    QCOMPARE(elementTexts(toBytes(res->body), QStringLiteral("UpdateUrl")), QStringList{expected});
+
+    program.terminate();
+    QVERIFY(program.waitForFinished(10000));
+    QCOMPARE(program.exitCode(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestService)

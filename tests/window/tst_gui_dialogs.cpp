@@ -14,6 +14,7 @@
 #include "TipAFriendDialog.h"
 #include "TulErrorDialog.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,6 +43,8 @@ private slots:
     void aboutBox();
     void tellAFriend();
     void streamSuggestionForm();
+    void streamSuggestionSent_data();
+    void streamSuggestionSent();
 
 private:
     void toggleAdult(ModalAnswers &answers, QWidget **parent = nullptr);
@@ -216,6 +219,56 @@ void TestGuiDialogs::streamSuggestionForm()
     QCOMPARE(formParent, m_gui.get());
     QCOMPARE(m_service->requestCount(QStringLiteral("/tul/prog/streamtips.php")), 0);
     QCOMPARE(answers.unexpected(), 0);
+}
+
+void TestGuiDialogs::streamSuggestionSent_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QString>("answerKind");
+    QTest::newRow("answered OK: confirmation") << QByteArray("OK") << "QMessageBox";
+    QTest::newRow("refused: error dialog") << QByteArray("NO") << "TulErrorDialog";
+}
+
+// The form offers the genres of the window's own catalogue; what it sends is
+// answered on the main window.
+void TestGuiDialogs::streamSuggestionSent()
+{
+    QFETCH(QByteArray, reply);
+    QFETCH(QString, answerKind);
+    m_service->setReply(QStringLiteral("/tul/prog/streamtips.php"), reply);
+    QStringList genres;
+    QString kind, title;
+    QWidget *answerParent = nullptr;
+    ModalAnswers answers;
+    answers.then([&](QWidget *w) {
+        auto *form = qobject_cast<StreamTipsDialog *>(w);
+        QVERIFY2(form, w->metaObject()->className());
+        for (int i = 0; i < form->categoryCombo()->count(); ++i)
+            genres << form->categoryCombo()->itemText(i);
+        QTest::keyClicks(form->nameField(), QStringLiteral("New Channel"));
+        QTest::keyClicks(form->urlField(), QStringLiteral("http://127.0.0.1:9/new"));
+        form->categoryCombo()->setCurrentIndex(form->categoryCombo()->findText(QStringLiteral("Jazz")));
+        form->sendButton()->click();
+    });
+    answers.then([&](QWidget *w) {
+        kind = QString::fromLatin1(w->metaObject()->className());
+        title = w->windowTitle();
+        answerParent = w->parentWidget();
+        w->close();
+    });
+    m_gui->actionTipStream->run();
+    QCOMPARE(answers.handled(), 2);
+    QCOMPARE(answers.unexpected(), 0);
+    // The genres of the loaded catalogue, without the "all" entry.
+    QVERIFY2(genres.contains(QStringLiteral("Jazz")) && genres.contains(QStringLiteral("News")),
+             qPrintable(genres.join(u',')));
+    QCOMPARE(m_service->requestCount(QStringLiteral("/tul/prog/streamtips.php")), 1);
+    const auto request = m_service->requests(QStringLiteral("/tul/prog/streamtips.php")).front();
+    QVERIFY2(request.query.contains("streamcategory=Jazz"), request.query.constData());
+    QCOMPARE(kind, answerKind);
+    QCOMPARE(answerParent, m_gui.get());
+    if (answerKind == QLatin1String("TulErrorDialog"))
+        QCOMPARE(title, QStringLiteral("Unknown error"));
 }
 
 QTEST_MAIN(TestGuiDialogs)

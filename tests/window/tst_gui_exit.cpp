@@ -178,8 +178,11 @@ void TestGuiExit::brokenStreamReport_data()
     QTest::addColumn<bool>("errorShown");
     QTest::newRow("Yes, answered OK") << int(QMessageBox::Yes) << QByteArray("OK") << true
                                       << "The report has been sent" << false;
-    QTest::newRow("No: nothing sent") << int(QMessageBox::No) << QByteArray("OK") << false << "" << false;
-    QTest::newRow("Yes, refused") << int(QMessageBox::Yes) << QByteArray("Error") << true << "" << true;
+    // The status line keeps what it showed unless the report was sent.
+    QTest::newRow("No: nothing sent") << int(QMessageBox::No) << QByteArray("OK") << false << "Playing Radio One"
+                                      << false;
+    QTest::newRow("Yes, refused") << int(QMessageBox::Yes) << QByteArray("Error") << true << "Playing Radio One"
+                                  << true;
 }
 
 void TestGuiExit::brokenStreamReport()
@@ -200,13 +203,14 @@ void TestGuiExit::brokenStreamReport()
     gui.open(true);
     QVERIFY(QTest::qWaitForWindowExposed(&gui));
     QVERIFY(waitForLoads(loads, 1));
-    gui.statusLine->clear();
+    gui.statusLine->setText(QStringLiteral("Playing Radio One"));
 
     BottomList *tv = gui.bottomTab(1);
     clickRow(tv->getTable(), 1);
     const StreamInfoPtr stream = tv->getTableViewer()->element(1);
     QString question;
     QWidget *questionParent = nullptr;
+    QMessageBox::Icon questionIcon = QMessageBox::NoIcon;
     QPointer<QWidget> error;
     QWidget *errorParent = nullptr;
     ModalAnswers answers;
@@ -215,6 +219,7 @@ void TestGuiExit::brokenStreamReport()
         QVERIFY(box);
         question = box->windowTitle() + QLatin1Char('|') + box->text();
         questionParent = box->parentWidget();
+        questionIcon = box->icon();
         box->button(QMessageBox::StandardButton(answer))->click();
     });
     if (errorShown)
@@ -226,6 +231,7 @@ void TestGuiExit::brokenStreamReport()
     QTRY_VERIFY(answers.done());
     QCOMPARE(question, QStringLiteral("Report dead link|Report this link as dead: ") + stream->getName());
     QCOMPARE(questionParent, &gui);
+    QCOMPARE(questionIcon, QMessageBox::Question);
     QCOMPARE(gui.currentStream.get(), stream.get());
     QCOMPARE(service->requestCount(QStringLiteral("/brokenstreamreport.php")), sent ? 1 : 0);
     if (sent) {

@@ -576,6 +576,40 @@ private slots:
         QCOMPARE(m_service->requestCount(m_service->updatePath()), 0);
     }
 
+    // The window's own download: made unstarted, a child of the window, and
+    // once started it shows its outcome on the status line.
+    void windowMakesUnstartedDownload()
+    {
+        TestWorkspace workspace;
+        auto catalogueService = startService();
+        QVERIFY(catalogueService);
+        Gui gui;
+        QSignalSpy loads(&gui, &Gui::loadFinished);
+        gui.open(false);
+        QVERIFY(waitForLoads(loads, 1));
+
+        QPointer<ProgramUpdateThread> job = gui.getProgramUpdate(httpsUrl());
+        QVERIFY(job);
+        QCOMPARE(job->parent(), &gui);
+        QCOMPARE(job->url(), httpsUrl());
+        QCOMPARE(QFileInfo(job->targetPath()).fileName(), QStringLiteral("latest.exe"));
+        QCOMPARE(QFileInfo(QFileInfo(job->targetPath()).absolutePath()).canonicalFilePath(),
+                 QFileInfo(workspace.path()).canonicalFilePath());
+        QTest::qWait(20);
+        QVERIFY(!isDownloadRunning());
+        QCOMPARE(updateRequests(), 0);
+
+        // The program trusts only the system's certificates.
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Program update: download of ")));
+        QSignalSpy spy(job.data(), &ProgramUpdateThread::finished);
+        QVERIFY(job->start());
+        QVERIFY(spy.wait(WAIT_MS));
+        QCOMPARE(spy.first().first().toBool(), false);
+        QCOMPARE(gui.statusLine2->text(), QStringLiteral("Downloading: Unknown error"));
+        QVERIFY(!isDownloadRunning());
+        QVERIFY(!QFile::exists(workspace.file(QStringLiteral("latest.exe"))));
+    }
+
     // Without an injected end the main window is closed and the event loop
     // left with status 0, from the UI thread.
     void defaultEndLeavesEventLoop()
