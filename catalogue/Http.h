@@ -81,8 +81,8 @@ QByteArray decodingDownload(const QString &url);
 bool isValidUrl(const QString &url);
 
 // Decodes a whole response body by its Content-Encoding as get() does with
-// Request::decode, fed to the decoder in pieces of at most chunkSize bytes
-// (0: one piece). Throws HttpError (Decode, TooLarge).
+// Request::decode, fed to the decoder in chunks of at most chunkSize bytes
+// (0: all at once). Throws HttpError (Decode, TooLarge).
 QByteArray decodeBody(const QByteArray &body, const QString &contentEncoding, qint64 maxBytes = 256ll * 1024 * 1024,
                       qsizetype chunkSize = 0);
 

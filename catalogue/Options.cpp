@@ -20,6 +20,9 @@
 namespace {
 
 const QString FILE_NAME = QStringLiteral("options.xml");
+// Where a settings file that could not be read is kept when the program
+// writes a new one, so the user's data in it is not lost.
+const QString UNREADABLE_FILE_NAME = QStringLiteral("options.xml.bad");
 // Larger files are not settings files of this program.
 constexpr qint64 MAX_FILE_SIZE = 64ll * 1024 * 1024;
 // The password that limited mode locks adult content with.
@@ -62,6 +65,7 @@ struct State
 
     std::vector<Favorite> favorites;
     bool fileRead = false; // a settings file was read, so stored favourites are known
+    bool keepAside = false; // the file on disk could not be read: move it aside before replacing it
     bool once = false;     // the first loadFavorites of the run has bound the stored ones
     QString limitedModeHash; // the hash limited mode stored last, to avoid hashing again
 };
@@ -459,21 +463,42 @@ void readOptionsLocked(State &s, pugi::xml_node options)
     s.language = elementText(options.child("Language"));
 }
 
+// A settings file that exists but cannot be used: say so, and keep it aside
+// when the next save replaces it (an empty file holds nothing to keep).
+void unreadable(const QString &reason, bool keep)
+{
+    qWarning("Could not read %s: %s", qPrintable(FILE_NAME), qPrintable(reason));
+    std::lock_guard lock(stateMutex());
+    state().keepAside = keep;
+}
+
 void readFile()
 {
     QFile file(FILE_NAME);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MAX_FILE_SIZE)
+    if (!file.exists())
         return;
+    if (!file.open(QIODevice::ReadOnly))
+        return unreadable(file.errorString(), true);
+    if (file.size() > MAX_FILE_SIZE)
+        return unreadable(QStringLiteral("the file is larger than %1 bytes").arg(MAX_FILE_SIZE), true);
     const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return unreadable(file.errorString(), true);
     file.close();
+    if (bytes.isEmpty())
+        return unreadable(QStringLiteral("the file is empty"), false);
 
     pugi::xml_document doc;
-    if (!doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()), pugi::parse_default,
-                         pugi::encoding_auto))
-        return;
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()), pugi::parse_default,
+                        pugi::encoding_auto);
+    if (!parsed)
+        return unreadable(QStringLiteral("%1 at byte %2").arg(QString::fromLatin1(parsed.description()))
+                              .arg(parsed.offset),
+                          true);
     const pugi::xml_node root = doc.document_element();
     if (!root)
-        return;
+        return unreadable(QStringLiteral("no root element"), true);
 
     // Favourites come back in document order, which is the order they are
     // written in. "index" (the place of a favourite's first occurrence) is
@@ -499,6 +524,7 @@ void readFile()
     for (const Favorite &f : added)
         addFavoriteLocked(s, f.record);
     s.fileRead = true;
+    s.keepAside = false;
 }
 
 void applyLimitedPassword()
@@ -553,6 +579,24 @@ bool Options::writeToDisk()
         bytes = documentBytes(state());
     }
     std::lock_guard lock(fileMutex());
+    bool keepAside = false;
+    {
+        std::lock_guard lock(stateMutex());
+        keepAside = state().keepAside;
+    }
+    if (keepAside && QFile::exists(FILE_NAME)) {
+        // The unreadable file still holds the user's data: keep it under
+        // another name rather than replace it.
+        QFile::remove(UNREADABLE_FILE_NAME);
+        if (!QFile::rename(FILE_NAME, UNREADABLE_FILE_NAME)) {
+            qWarning("Could not write %s: cannot keep the unreadable file as %s", qPrintable(FILE_NAME),
+                     qPrintable(UNREADABLE_FILE_NAME));
+            return false;
+        }
+        qWarning("Kept the unreadable %s as %s", qPrintable(FILE_NAME), qPrintable(UNREADABLE_FILE_NAME));
+        std::lock_guard lock(stateMutex());
+        state().keepAside = false;
+    }
     QSaveFile file(FILE_NAME);
     if (!file.open(QIODevice::WriteOnly)) {
         qWarning("Could not write %s: %s", qPrintable(FILE_NAME), qPrintable(file.errorString()));
