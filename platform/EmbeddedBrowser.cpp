@@ -53,6 +53,18 @@ void EmbeddedBrowser::stop()
         m_video->engine()->stop();
 }
 
+void EmbeddedBrowser::pause()
+{
+    if (m_video)
+        m_video->engine()->pause();
+}
+
+void EmbeddedBrowser::play()
+{
+    if (m_video)
+        m_video->engine()->play();
+}
+
 void EmbeddedBrowser::clearPlayer()
 {
     // Leaving full screen first brings the picture home, into the area

@@ -34,6 +34,10 @@ public:
     QString text() const { return m_html; }
     // Stops what the page plays.
     void stop();
+    // Pauses the page's player, and lets it play on (as its control bar's
+    // buttons do).
+    void pause();
+    void play();
 
     const MediaPage &page() const { return m_page; }
     // The player object's area (picture and control bar) and its parts;

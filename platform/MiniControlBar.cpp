@@ -4,10 +4,65 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QStyle>
+#include <QPainter>
+#include <QPainterPath>
 #include <QToolButton>
 
 #include <cmath>
+
+namespace {
+
+enum class Glyph { Play, Pause, Stop };
+
+constexpr int kIconSize = 14;
+
+// A glyph drawn in one colour on a transparent square (twice the size, for
+// sharp edges on screens with more pixels per point).
+QPixmap glyphPixmap(Glyph glyph, const QColor &colour)
+{
+    constexpr int scale = 2;
+    QPixmap pixmap(kIconSize * scale, kIconSize * scale);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(scale, scale);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    switch (glyph) {
+    case Glyph::Play: {
+        QPainterPath triangle;
+        triangle.moveTo(3, 2);
+        triangle.lineTo(12, 7);
+        triangle.lineTo(3, 12);
+        triangle.closeSubpath();
+        painter.drawPath(triangle);
+        break;
+    }
+    case Glyph::Pause:
+        painter.drawRect(QRectF(3, 2, 3, 10));
+        painter.drawRect(QRectF(8, 2, 3, 10));
+        break;
+    case Glyph::Stop:
+        painter.drawRect(QRectF(3, 3, 8, 8));
+        break;
+    }
+    painter.end();
+    pixmap.setDevicePixelRatio(scale);
+    return pixmap;
+}
+
+// Light glyphs, and dim ones while the button is disabled, so that they
+// show on the bar's dark background.
+QIcon glyphIcon(Glyph glyph)
+{
+    QIcon icon;
+    icon.addPixmap(glyphPixmap(glyph, QColor(0xdd, 0xdd, 0xdd)), QIcon::Normal);
+    icon.addPixmap(glyphPixmap(glyph, QColor(0xff, 0xff, 0xff)), QIcon::Active);
+    icon.addPixmap(glyphPixmap(glyph, QColor(0x60, 0x60, 0x60)), QIcon::Disabled);
+    return icon;
+}
+
+} // namespace
 
 MiniControlBar::MiniControlBar(MpvEngine *engine, QWidget *parent) : QWidget(parent), m_engine(engine)
 {
@@ -21,19 +76,19 @@ MiniControlBar::MiniControlBar(MpvEngine *engine, QWidget *parent) : QWidget(par
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(2, 1, 6, 1);
     layout->setSpacing(1);
-    auto button = [this, layout](QStyle::StandardPixmap icon, const QString &tip) {
+    auto button = [this, layout](Glyph glyph, const QString &tip) {
         auto *b = new QToolButton(this);
-        b->setIcon(style()->standardIcon(icon));
+        b->setIcon(glyphIcon(glyph));
         b->setToolTip(tip);
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
-        b->setIconSize(QSize(14, 14));
+        b->setIconSize(QSize(kIconSize, kIconSize));
         layout->addWidget(b);
         return b;
     };
-    m_play = button(QStyle::SP_MediaPlay, tr("Play"));
-    m_pause = button(QStyle::SP_MediaPause, tr("Pause"));
-    m_stop = button(QStyle::SP_MediaStop, tr("Stop"));
+    m_play = button(Glyph::Play, tr("Play"));
+    m_pause = button(Glyph::Pause, tr("Pause"));
+    m_stop = button(Glyph::Stop, tr("Stop"));
     layout->addStretch(1);
     m_time = new QLabel(this);
     layout->addWidget(m_time);

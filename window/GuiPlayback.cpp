@@ -130,23 +130,26 @@ void Gui::runMediaplayerInvoke()
             actionStop->run();
         }
         currentPlayer = kind;
+        // A player that could not be made leaves the idle picture, which
+        // has nothing to stop or to show full screen: Stop and Full screen
+        // stay disabled then.
         switch (kind) {
         case WMP:
             changeUrl(stream, url);
-            setFullscreenEnabled(true);
-            setStopEnabled(true);
+            setFullscreenEnabled(created);
+            setStopEnabled(created);
             break;
         case RP:
             changeUrl(stream, url);
             PlayerArea::layOut(compositeActivex);
-            setFullscreenEnabled(true);
-            setStopEnabled(true);
+            setFullscreenEnabled(created);
+            setStopEnabled(created);
             break;
         case QT:
             PlayerArea::layOut(compositeActivex);
             changeUrl(stream, url);
             setFullscreenEnabled(false);
-            setStopEnabled(true);
+            setStopEnabled(created);
             // A new QuickTime player gets the address once more, after the
             // pending events; only a player that was made gets it.
             if (qtHack && created) {

@@ -234,7 +234,10 @@ void TestMpvGl::refusedAddressPlaysNothing()
     QCOMPARE(engine->state(), MpvEngine::State::Stopped);
     QTest::qWait(200);
     QCOMPARE(loaded.count(), 0);
-    QVERIFY(engine->isIdle());
+    // The stop reaches the core asynchronously: on a busy machine its idle
+    // report may take longer than the wait above.
+    QTRY_VERIFY(engine->isIdle());
+    QCOMPARE(loaded.count(), 0);
 }
 
 void TestMpvGl::playCountRepeats()

@@ -5,8 +5,13 @@
 #include "GuiTestSupport.h"
 
 #include "BottomList.h"
+#include "MediaControls.h"
+#include "MediaPlayerQT.h"
 #include "MediaPlayerStaticImage.h"
 #include "MediaPlayerWMP.h"
+#include "MpvEngine.h"
+#include "MpvWidget.h"
+#include "OleFrame.h"
 #include "PPVDialog.h"
 #include "RecordTable.h"
 #include "TabFolder.h"
@@ -42,6 +47,29 @@ StreamInfoPtr madeStream(const QString &format, const QString &url = QStringLite
     return s;
 }
 
+// The engine of the player shown in the window's player area.
+MpvEngine *shownEngine(Gui *gui)
+{
+    auto *video = gui->compositeActivex->findChild<MpvWidget *>();
+    return video ? video->engine() : nullptr;
+}
+
+// A real QuickTime control that counts the addresses it is handed.
+class CountingQuickTime : public QuickTimeControl
+{
+public:
+    CountingQuickTime(QWidget *site, int *setUrlCalls) : QuickTimeControl(site), m_calls(setUrlCalls) {}
+    std::optional<Variant> invoke(int id, const QList<Variant> &arguments) override
+    {
+        if (id == dispatchId(QStringLiteral("SetURL")))
+            ++*m_calls;
+        return QuickTimeControl::invoke(id, arguments);
+    }
+
+private:
+    int *m_calls;
+};
+
 } // namespace
 
 class TestGuiPlayback : public QObject
@@ -55,14 +83,20 @@ private slots:
 
     void playReusesPlayerOfSameKind();
     void formatWithoutPlayer();
+    void formatWithoutPlayerBeforeAnyKind_data();
+    void formatWithoutPlayerBeforeAnyKind();
     void stopThenSameKindMakesNewPlayer();
     void emptyAddressStops();
     void pauseAndFullscreen();
     void realPlayerAndQuickTime_data();
     void realPlayerAndQuickTime();
+    void quickTimeGetsTheAddressTwice();
     void playerThatCannotBeMade_data();
     void playerThatCannotBeMade();
     void payPerViewWithoutTime();
+    void payPerViewWithTimePlays();
+    void streamThatFailsSaysSo_data();
+    void streamThatFailsSaysSo();
 
 private:
     void playRow(int slot, const QString &name);
@@ -102,6 +136,7 @@ void TestGuiPlayback::cleanup()
     m_service.reset();
     m_workspace.reset();
     qunsetenv("QUORVANTEL_MPV_DISABLE");
+    OleControlRegistry::restoreDefaults();
 }
 
 void TestGuiPlayback::playRow(int slot, const QString &name)
@@ -149,11 +184,40 @@ void TestGuiPlayback::formatWithoutPlayer()
         QTest::qWait(20);
         QCOMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
     }
-    // Before any kind was chosen, only a stop runs.
+    QCOMPARE(Gui::playerKind(QStringLiteral("WMP")), Gui::WMP);
     QCOMPARE(Gui::playerKind(QStringLiteral("Icecast")), Gui::WMP);
     QCOMPARE(Gui::playerKind(QStringLiteral("RM")), Gui::RP);
     QCOMPARE(Gui::playerKind(QStringLiteral("QT")), Gui::QT);
     QCOMPARE(Gui::playerKind(QStringLiteral("wmp")), Gui::NONE);
+}
+
+void TestGuiPlayback::formatWithoutPlayerBeforeAnyKind_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("lower case") << "wmp";
+    QTest::newRow("empty") << "";
+    QTest::newRow("unknown") << "Flash";
+}
+
+void TestGuiPlayback::formatWithoutPlayerBeforeAnyKind()
+{
+    // Before any kind was chosen, only a stop runs: a fresh idle picture,
+    // no kind, no status text.
+    QFETCH(QString, format);
+    QCOMPARE(m_gui->currentPlayer, Gui::NONE);
+    MediaPlayer *idle = m_gui->mediaPlayer.get();
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(idle));
+    const QString status = m_gui->statusLine->text();
+    const int stops = m_gui->actionStop->runCount();
+    m_gui->currentStream = madeStream(format);
+    m_gui->actionMediaplayerInvoke->run();
+    QCOMPARE(m_gui->actionStop->runCount(), stops + 1);
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QCOMPARE(m_gui->currentPlayer, Gui::NONE);
+    QTest::qWait(20);
+    QCOMPARE(m_gui->statusLine->text(), status);
+    QVERIFY(!m_gui->actionStop->isEnabled());
+    QVERIFY(!m_gui->actionFullscreen->isEnabled());
 }
 
 void TestGuiPlayback::stopThenSameKindMakesNewPlayer()
@@ -188,10 +252,14 @@ void TestGuiPlayback::pauseAndFullscreen()
 {
     playRow(1, QStringLiteral("Bravo News"));
     QVERIFY(m_gui->actionPauseMenu->isEnabled());
-    // Space pauses.
+    MpvEngine *engine = shownEngine(m_gui.get());
+    QVERIFY(engine);
+    QCOMPARE(engine->state(), MpvEngine::State::Loading);
+    // Space pauses, the page's player too.
     m_gui->actionPauseMenu->trigger();
     QVERIFY(!m_gui->actionPause->isEnabled());
     QVERIFY(!m_gui->actionPauseMenu->isEnabled());
+    QCOMPARE(engine->state(), MpvEngine::State::Paused);
     // Full screen on, then off, as the player reports it.
     QVERIFY(!m_gui->mediaPlayer->isFullscreen());
     QTest::mouseClick(m_gui->fullscreenButton, Qt::LeftButton);
@@ -243,20 +311,47 @@ void TestGuiPlayback::realPlayerAndQuickTime()
     QCOMPARE(m_gui->qtHack, !repeated);
 }
 
+void TestGuiPlayback::quickTimeGetsTheAddressTwice()
+{
+    int setUrlCalls = 0;
+    OleControlRegistry::registerControl(QStringLiteral("QuickTime.QuickTime"), [&setUrlCalls](QWidget *site) {
+        return std::make_unique<CountingQuickTime>(site, &setUrlCalls);
+    });
+    m_gui->currentStream = madeStream(QStringLiteral("QT"), m_service->mediaUrl(QStringLiteral("held.mp4")));
+    m_gui->actionMediaplayerInvoke->run();
+    auto *player = dynamic_cast<MediaPlayerQT *>(m_gui->mediaPlayer.get());
+    QVERIFY(player);
+    // Once in the choice, once more after the pending events.
+    QCOMPARE(setUrlCalls, 1);
+    QTRY_COMPARE(setUrlCalls, 2);
+    QCOMPARE(m_gui->qtHack, false);
+    QCOMPARE(m_gui->mediaPlayer.get(), player);
+    // A further QuickTime stream without a stop: once.
+    m_gui->currentStream = madeStream(QStringLiteral("QT"), m_service->mediaUrl(QStringLiteral("held.mp4?2")));
+    m_gui->actionMediaplayerInvoke->run();
+    QTest::qWait(30);
+    QCOMPARE(setUrlCalls, 3);
+    // After a stop, the new player gets its repeat again.
+    m_gui->actionStop->run();
+    QCOMPARE(m_gui->qtHack, true);
+    m_gui->actionMediaplayerInvoke->run();
+    QTRY_COMPARE(setUrlCalls, 5);
+    QTest::qWait(30);
+    QCOMPARE(setUrlCalls, 5);
+}
+
 void TestGuiPlayback::playerThatCannotBeMade_data()
 {
     QTest::addColumn<QString>("format");
     QTest::addColumn<int>("kind");
-    QTest::addColumn<bool>("fullscreen");
-    QTest::newRow("RealPlayer") << "RM" << int(Gui::RP) << true;
-    QTest::newRow("QuickTime") << "QT" << int(Gui::QT) << false;
+    QTest::newRow("RealPlayer") << "RM" << int(Gui::RP);
+    QTest::newRow("QuickTime") << "QT" << int(Gui::QT);
 }
 
 void TestGuiPlayback::playerThatCannotBeMade()
 {
     QFETCH(QString, format);
     QFETCH(int, kind);
-    QFETCH(bool, fullscreen);
     qputenv("QUORVANTEL_MPV_DISABLE", "1");
     QPointer<QWidget> error;
     QWidget *parent = nullptr;
@@ -269,10 +364,21 @@ void TestGuiPlayback::playerThatCannotBeMade()
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
     QCOMPARE(m_gui->currentPlayer, kind);
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Could not change stream, try again."));
-    QVERIFY(m_gui->actionStop->isEnabled());
-    QCOMPARE(m_gui->actionFullscreen->isEnabled(), fullscreen);
+    // Only the idle picture is there: nothing to stop or to show full
+    // screen.
+    for (GuiAction *a : {m_gui->actionStop, m_gui->actionStopMenu, m_gui->actionFullscreen, m_gui->actionFullscreenMenu})
+        QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
+    QVERIFY(m_gui->actionPlay->isEnabled());
     // No repeat of the failed creation follows.
     QTest::qWait(100);
+    QCOMPARE(answers.unexpected(), 0);
+    QCOMPARE(m_gui->currentPlayer, kind);
+    // Once the engine can start, the same kind makes its player.
+    qunsetenv("QUORVANTEL_MPV_DISABLE");
+    m_gui->actionMediaplayerInvoke->run();
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(m_gui->actionStop->isEnabled());
+    QCOMPARE(m_gui->actionFullscreen->isEnabled(), kind == Gui::RP);
     QCOMPARE(answers.unexpected(), 0);
 }
 
@@ -324,6 +430,65 @@ void TestGuiPlayback::payPerViewWithoutTime()
     QVERIFY(waitForLoads(loads, 2));
     QVERIFY(m_gui->ppvTab);
     QCOMPARE(m_gui->ppvTableViewer->rowCount(), 1);
+}
+
+void TestGuiPlayback::payPerViewWithTimePlays()
+{
+    // A rented movie with time left plays like any other stream.
+    m_service->setPpvMovies({[] {
+        RefService::PpvMovie m;
+        m.id = 802;
+        m.name = QStringLiteral("Rented Movie");
+        m.category = QStringLiteral("Drama");
+        m.length = 3000;
+        // Its play address leads to the media that answer late.
+        m.mediaFile = QStringLiteral("held.mp4");
+        return m;
+    }()});
+    m_service->clearRentals();
+    m_service->setGlobalRental(802, 7200);
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    m_gui->updateDatabase();
+    QVERIFY(waitForLoads(loads, 1));
+    BottomList *ppv = m_gui->bottomTab(9);
+    QVERIFY(ppv);
+    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
+    ModalAnswers answers;
+    playRow(9, QStringLiteral("Rented Movie"));
+    QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->mediaPlayer.get()));
+    QCOMPARE(m_gui->currentPlayer, Gui::WMP);
+    QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Rented Movie"));
+    QTest::qWait(50);
+    QCOMPARE(answers.unexpected(), 0);
+}
+
+void TestGuiPlayback::streamThatFailsSaysSo_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not found") << "WMP" << "/media/missing.mp4" << "loading failed";
+    QTest::newRow("not media") << "Icecast" << "/cacheversion.txt" << "";
+    QTest::newRow("refused scheme") << "WMP" << "file:///etc/passwd" << "unsupported address scheme";
+    QTest::newRow("RealPlayer, not found") << "RM" << "/media/missing.mp4" << "loading failed";
+    QTest::newRow("QuickTime, not found") << "QT" << "/media/missing.mp4" << "loading failed";
+}
+
+void TestGuiPlayback::streamThatFailsSaysSo()
+{
+    // The status line ends with what went wrong, not with "Playing".
+    QFETCH(QString, format);
+    QFETCH(QString, address);
+    QFETCH(QString, reason);
+    const QString url = address.startsWith(u'/') ? m_service->baseUrl() + address : address;
+    m_gui->currentStream = madeStream(format, url);
+    m_gui->actionMediaplayerInvoke->run();
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QTRY_VERIFY_WITH_TIMEOUT(m_gui->statusLine->text().startsWith(QLatin1String("Could not play the stream")), 15000);
+    QVERIFY2(m_gui->statusLine->text().contains(reason), qPrintable(m_gui->statusLine->text()));
+    // The failure stays the last word.
+    QTest::qWait(50);
+    QVERIFY(m_gui->statusLine->text().startsWith(QLatin1String("Could not play the stream")));
 }
 
 int main(int argc, char **argv)

@@ -32,10 +32,16 @@ void MediaPlayerWMP::stop()
 
 void MediaPlayerWMP::play()
 {
+    if (browser)
+        browser->play();
 }
 
+// The window's Pause acts on the page's player (which keeps the playback
+// state; the panel itself has none), so Space pauses this kind too.
 void MediaPlayerWMP::pause()
 {
+    if (browser)
+        browser->pause();
 }
 
 bool MediaPlayerWMP::isStopped()

@@ -16,7 +16,9 @@ public:
     MediaPlayerWMP &operator=(const MediaPlayerWMP &) = delete;
 
     void stop() override;
+    // Lets the page's player play on after a pause.
     void play() override;
+    // Pauses the page's player.
     void pause() override;
     bool isStopped() override;
     bool isPaused() override;

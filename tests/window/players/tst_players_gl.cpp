@@ -340,11 +340,14 @@ void TestPlayersGl::wmpStates()
     MpvEngine *engine = engineIn(m_area);
     QVERIFY(engine);
     QTRY_COMPARE_WITH_TIMEOUT(engine->state(), MpvEngine::State::Playing, 10000);
-    // Stop, play and pause leave the page's player alone.
+    // Pause and play act on the page's player (the panel keeps no state of
+    // its own); stop leaves it alone.
     player.pause();
     check();
+    QCOMPARE(engine->state(), MpvEngine::State::Paused);
     player.stop();
     check();
+    QCOMPARE(engine->state(), MpvEngine::State::Paused);
     player.play();
     check();
     QCOMPARE(engine->state(), MpvEngine::State::Playing);
