@@ -207,6 +207,10 @@ public:
     std::unique_ptr<MediaPlayer> mediaPlayer;
     int currentPlayer = NONE;
     StreamInfoPtr currentStream;
+    // The stream handed to the player last, until the next stop: what
+    // actually plays (currentStream is only the row taken last, also by a
+    // report).
+    StreamInfoPtr playingStream;
     QWidget *compositeActivex = nullptr;
     bool qtHack = true;
 

@@ -265,8 +265,10 @@ void Gui::runParentFilter()
     // Hidden adult content goes at once, whatever becomes of the reload.
     if (result.removeAdultTabs)
         removeAdultTabs();
-    if (result.stopAdultStream && currentStream &&
-        (currentStream->getAdult() || std::dynamic_pointer_cast<PPVStreamInfo>(currentStream)))
+    // What plays now, not the row taken last: a report or a row no player
+    // takes changes currentStream without changing what plays.
+    if (result.stopAdultStream && playingStream &&
+        (playingStream->getAdult() || std::dynamic_pointer_cast<PPVStreamInfo>(playingStream)))
         actionStop->run();
     if (result.reloadError)
         showTulError(*result.reloadError);

@@ -175,6 +175,8 @@ void Gui::runMediaplayerInvoke()
 void Gui::changeUrl(const StreamInfoPtr &stream, const QString &url)
 {
     const bool ok = mediaPlayer && mediaPlayer->changeUrl(url);
+    if (ok)
+        playingStream = stream;
     const QString name = stream ? stream->getName() : QString();
     QMetaObject::invokeMethod(
         this,
@@ -190,8 +192,8 @@ void Gui::changeUrl(const StreamInfoPtr &stream, const QString &url)
 
 void Gui::runChangeUrl()
 {
-    if (mediaPlayer && currentStream)
-        mediaPlayer->changeUrl(currentStream->getUrl());
+    if (mediaPlayer && currentStream && mediaPlayer->changeUrl(currentStream->getUrl()))
+        playingStream = currentStream;
 }
 
 void Gui::runStop()
@@ -199,6 +201,7 @@ void Gui::runStop()
     if (!compositeActivex)
         return;
     disposePlayer();
+    playingStream.reset();
     mediaPlayer = std::make_unique<MediaPlayerStaticImage>(compositeActivex);
     PlayerArea::layOut(compositeActivex);
     setStopEnabled(false);

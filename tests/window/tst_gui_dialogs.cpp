@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -38,6 +39,7 @@ private slots:
     void cleanup();
 
     void hideAdultContentEvenWhenReloadFails();
+    void hidingStopsWhatPlaysNotTheRowTakenLast();
     void showAdultContentAgain();
     void toggleDuringLoadIsNotDropped();
     void aboutBox();
@@ -122,6 +124,43 @@ void TestGuiDialogs::hideAdultContentEvenWhenReloadFails()
     QVERIFY(!m_gui->bottomTab(4));
     QVERIFY(!m_gui->bottomTab(9));
     QVERIFY(m_gui->bottomTab(1));
+}
+
+void TestGuiDialogs::hidingStopsWhatPlaysNotTheRowTakenLast()
+{
+    BottomList *adult = m_gui->bottomTab(4);
+    BottomList *tv = m_gui->bottomTab(1);
+    QVERIFY(adult && tv);
+    // An adult stream plays.
+    m_gui->cBottomTab->setCurrentWidget(adult);
+    clickRow(adult->getTable(), 0);
+    m_gui->actionPlay->run();
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+
+    // A TV row is taken for a report the user then declines: the adult
+    // stream goes on playing, but the row taken last is not adult.
+    m_gui->cBottomTab->setCurrentWidget(tv);
+    clickRow(tv->getTable(), 0);
+    {
+        ModalAnswers answers;
+        answers.then([](QWidget *w) {
+            auto *box = qobject_cast<QMessageBox *>(w);
+            QVERIFY2(box, w->metaObject()->className());
+            box->button(QMessageBox::No)->click();
+        });
+        m_gui->actionReportBrokenLink->run();
+        QCOMPARE(answers.handled(), 1);
+    }
+    QVERIFY(m_gui->currentStream && !m_gui->currentStream->getAdult());
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+
+    // Hiding adult content stops the adult stream that plays.
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    ModalAnswers answers;
+    toggleAdult(answers);
+    m_gui->actionParentFilterMenu->run();
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(waitForLoads(loads, 1));
 }
 
 void TestGuiDialogs::showAdultContentAgain()
