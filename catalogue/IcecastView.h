@@ -2,14 +2,20 @@
 
 #include "StreamsView.h"
 
+#include <condition_variable>
 #include <memory>
 
 class IcecastFetcher;
 
 // The Icecast tab's view: the public directory's streams, searched by name
-// only and sorted like every view. The directory is downloaded once per run,
-// by the first request (the catalogue worker makes it); a failure is printed
-// on the console and leaves the view empty for the rest of the run.
+// only and sorted like every view. The directory is downloaded once per run:
+// by load(), which the catalogue worker calls, or by the first request while
+// downloading on request is on (as it is at first). A failure is printed on
+// the console and leaves the view empty for the rest of the run.
+//
+// A view whose rows are asked for on the UI thread turns downloading on
+// request off (setDownloadOnRequest(false)): a request then never touches
+// the network and finds no streams until load() has run.
 //
 // Safe to use from the worker and the UI thread at once. The download runs
 // outside the view's lock: a request that comes while it runs is not held up
@@ -25,9 +31,20 @@ public:
     std::vector<StreamFilterPtr> getCountries() override { return {}; }
     std::vector<StreamFilterPtr> getCategories() override { return {}; }
 
+    // Whether the first request may download the directory: true at first.
+    void setDownloadOnRequest(bool download);
+    bool getDownloadOnRequest() const;
+
+    // Makes the run's one download of the directory unless it was made
+    // already, whatever the download-on-request switch says, and gives the
+    // held list (null after a failed download). A download that another
+    // thread is running is waited for.
+    std::shared_ptr<const StreamList> load();
+
     // The directory's records: the held list, downloading it on the first
-    // call; null while there is none. With reload the records are built anew
-    // from the fetcher's document (the directory is not downloaded again).
+    // call while downloading on request is on; null while there is none.
+    // With reload the records are built anew from the fetcher's document
+    // (the directory is not downloaded again).
     std::shared_ptr<const StreamList> getAllStreams(bool reload);
 
 protected:
@@ -35,7 +52,13 @@ protected:
     void buildActiveStreams() override;
 
 private:
-    std::unique_ptr<IcecastFetcher> m_fetcher; // created by the first request
+    // Creates the fetcher and runs the download; called with the lock held,
+    // no fetcher yet and no download running, returns with it held again.
+    std::shared_ptr<const StreamList> download(std::unique_lock<std::mutex> &lock);
+
+    std::unique_ptr<IcecastFetcher> m_fetcher; // created by the first download
     std::shared_ptr<const StreamList> m_allStreams;
     bool m_downloading = false;
+    bool m_downloadOnRequest = true;
+    std::condition_variable m_downloadEnded;
 };

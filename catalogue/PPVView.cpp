@@ -5,6 +5,7 @@
 #include "TulException.h"
 
 #include <algorithm>
+#include <optional>
 
 PPVView::PPVView() : m_fetcher(std::make_unique<PPVFetcher>())
 {
@@ -63,31 +64,57 @@ std::vector<PPVStreamInfoPtr> PPVView::getActivePpvStreams()
     return out;
 }
 
+void PPVView::setDownloadOnRequest(bool download)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_downloadOnRequest = download;
+}
+
+bool PPVView::getDownloadOnRequest() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_downloadOnRequest;
+}
+
 std::shared_ptr<const StreamList> PPVView::getAllStreams(bool reload)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if ((m_allStreams && !m_stale && !reload) || m_downloading)
+    if ((m_allStreams && !m_stale && !reload) || m_downloading || !m_downloadOnRequest)
         return m_allStreams;
+    return download(lock);
+}
+
+std::shared_ptr<const StreamList> PPVView::reload()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_stale = true;
+    // One download at a time: the fetcher keeps one document.
+    m_downloadEnded.wait(lock, [this] { return !m_downloading; });
+    return download(lock);
+}
+
+std::shared_ptr<const StreamList> PPVView::download(std::unique_lock<std::mutex> &lock)
+{
     m_downloading = true;
     lock.unlock();
-    std::optional<std::vector<PPVStreamInfoPtr>> movies;
+    std::shared_ptr<const StreamList> list;
     try {
         try {
             m_fetcher->openURL(Options::getPpvUrlFetch());
         } catch (const TulException &) {
             // Not reported: the list of the last good document stays.
         }
-        movies = m_fetcher->getStreamList();
-    } catch (const std::exception &) {
-        // Whatever else fails here must not reach the caller's thread.
+        if (std::optional<std::vector<PPVStreamInfoPtr>> movies = m_fetcher->getStreamList())
+            list = std::make_shared<const StreamList>(movies->begin(), movies->end());
+    } catch (...) {
+        // Whatever else fails here must not reach the caller's thread, nor
+        // leave the view marked as downloading.
     }
-    std::shared_ptr<const StreamList> list;
-    if (movies)
-        list = std::make_shared<const StreamList>(movies->begin(), movies->end());
     lock.lock();
     m_downloading = false;
-    m_allStreams = list;
+    m_allStreams = std::move(list);
     m_stale = false;
+    m_downloadEnded.notify_all();
     return m_allStreams;
 }
 

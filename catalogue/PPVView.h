@@ -2,6 +2,7 @@
 
 #include "StreamsView.h"
 
+#include <condition_variable>
 #include <memory>
 #include <vector>
 
@@ -11,10 +12,14 @@ class PPVFetcher;
 // times, searched by name only and sorted like every view, and the list of
 // rented movies that still have time left, which the window fills.
 //
-// The catalogue is downloaded by the first request and again by the first
-// request after clearStreams (the catalogue worker does both at every load).
-// A failed download is not reported: the list is rebuilt from the last good
-// document, or stays empty, and then the next request tries again.
+// By default the catalogue is downloaded by the first request and again by
+// the first request after clearStreams. A failed download is not reported:
+// the list is rebuilt from the last good document, or stays empty, and then
+// the next request tries again.
+//
+// A view whose rows are asked for on the UI thread turns downloading on
+// request off (setDownloadOnRequest(false)): a request then only ever gives
+// the held list, and the catalogue worker downloads with reload().
 //
 // Safe to use from the worker and the UI thread at once. The download runs
 // outside the view's lock; a request that comes while it runs is not held up
@@ -33,7 +38,8 @@ public:
     virtual void setAdultVisible(bool visible);
     // The rented movies with time left, in the order added.
     virtual std::vector<PPVStreamInfoPtr> getPpvActive() const;
-    // Forgets the loaded list: the next request downloads again.
+    // Forgets the loaded list: the next request downloads again (while
+    // downloading on request is on; else the held list stays until reload).
     virtual void clearStreams();
     // Empties the rented list.
     virtual void clearPpvActive();
@@ -47,9 +53,23 @@ public:
     // The rows of getActiveStreams as pay-per-view records.
     std::vector<PPVStreamInfoPtr> getActivePpvStreams();
 
-    // The catalogue's records (PPVStreamInfo), downloading when none is held
-    // or the held one was forgotten, or always with reload; null while no
-    // download ever succeeded.
+    // Whether a request (getActiveStreams, getAllStreams) may download: true
+    // at first. Off, a request never touches the network and gives the held
+    // list (none while nothing was ever loaded); only reload downloads.
+    void setDownloadOnRequest(bool download);
+    bool getDownloadOnRequest() const;
+
+    // Forgets the held list, downloads the catalogue and publishes the new
+    // list, whatever the download-on-request switch says. A download that
+    // another thread is running is waited for first, so this one starts
+    // afterwards. The list published: after a failure the one rebuilt from
+    // the last good document, null while no download ever succeeded.
+    std::shared_ptr<const StreamList> reload();
+
+    // The catalogue's records (PPVStreamInfo). While downloading on request
+    // is on, downloads when none is held or the held one was forgotten, or
+    // always with reload; null while no download ever succeeded. Off, the
+    // held list, never downloading.
     std::shared_ptr<const StreamList> getAllStreams(bool reload);
 
 protected:
@@ -57,9 +77,15 @@ protected:
     void buildActiveStreams() override;
 
 private:
+    // Runs one download and publishes its list; called with the lock held
+    // and no download running, returns with it held again.
+    std::shared_ptr<const StreamList> download(std::unique_lock<std::mutex> &lock);
+
     std::unique_ptr<PPVFetcher> m_fetcher;
     std::shared_ptr<const StreamList> m_allStreams; // PPVStreamInfo records
     bool m_stale = false;
     bool m_downloading = false;
+    bool m_downloadOnRequest = true;
+    std::condition_variable m_downloadEnded;
     std::vector<PPVStreamInfoPtr> m_ppvActive;
 };

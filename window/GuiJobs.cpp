@@ -162,20 +162,20 @@ void DatabaseLoadThread::run(std::stop_token stop)
     }
 
     // The directory's first download and every pay-per-view download happen
-    // here, off the UI thread; the rebuild learns from these lists which of
-    // their tabs to make.
+    // here, off the UI thread (the window's views never download when the
+    // tables ask them for rows); the rebuild learns from these lists which
+    // of their tabs to make.
     std::vector<StreamInfoPtr> icecastRows;
     std::vector<StreamInfoPtr> ppvRows;
     if (!failure) {
         try {
-            if (auto list = m_icecastView->getAllStreams(false))
+            if (auto list = m_icecastView->load())
                 icecastRows.assign(list->begin(), list->end());
         } catch (const std::exception &e) {
             std::fprintf(stderr, "Icecast directory: %s\n", e.what());
         }
         try {
-            m_ppvView->clearStreams();
-            if (auto list = m_ppvView->getAllStreams(false))
+            if (auto list = m_ppvView->reload())
                 ppvRows.assign(list->begin(), list->end());
         } catch (const std::exception &e) {
             std::fprintf(stderr, "Pay-per-view catalogue: %s\n", e.what());

@@ -375,6 +375,99 @@ private slots:
         QCOMPARE(names(workerRows), QStringList{"Late"});
         QCOMPARE(names(view.getActiveStreams()), QStringList{"Late"});
     }
+
+    void requestsNeverDownloadWhenOff()
+    {
+        serve(directory(entryXml("Rock FM", "News", "128", "http://127.0.0.1/1")
+                        + entryXml("Alpha", "Pop", "256", "http://127.0.0.1/2")));
+        IcecastView view;
+        QVERIFY(view.getDownloadOnRequest());
+        view.setDownloadOnRequest(false);
+        QVERIFY(!view.getDownloadOnRequest());
+        // Nothing loaded yet: no rows, and no request reaches the directory.
+        QVERIFY(view.getActiveStreams().empty());
+        view.searchForString("Rock");
+        QVERIFY(view.getActiveStreams().empty());
+        QVERIFY(!view.getAllStreams(false));
+        QVERIFY(!view.getAllStreams(true));
+        QCOMPARE(m_service->requestCount("/yp.xml"), 0);
+
+        // load makes the run's one download; requests give its records.
+        const auto loaded = view.load();
+        QVERIFY(loaded);
+        QCOMPARE(names(*loaded), (QStringList{"Rock FM", "Alpha"}));
+        QCOMPARE(m_service->requestCount("/yp.xml"), 1);
+        QCOMPARE(names(view.getActiveStreams()), QStringList{"Rock FM"});
+        view.searchForString(QString());
+        const auto rows = view.getActiveStreams();
+        QCOMPARE(names(rows), (QStringList{"Alpha", "Rock FM"}));
+        QCOMPARE(rows.front().get(), loaded->at(1).get());
+
+        // Once per run: a second load gives the held list.
+        serve(directory(entryXml("Other", "Pop", "1", "http://127.0.0.1/3")));
+        QCOMPARE(view.load().get(), loaded.get());
+        QCOMPARE(names(view.getActiveStreams()), (QStringList{"Alpha", "Rock FM"}));
+        QCOMPARE(m_service->requestCount("/yp.xml"), 0);
+    }
+
+    void failedLoadWhenOff_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("server error") << QByteArray() << 500 << "ConnectError";
+        QTest::newRow("not well-formed") << QByteArray("<directory><entry>") << 0 << "ParseError";
+    }
+    void failedLoadWhenOff()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QString, key);
+        serve(directory(entryXml("Kept", "Pop", "1", "http://127.0.0.1/k")));
+        if (status)
+            m_service->setStatus("/yp.xml", status);
+        else
+            m_service->setReply("/yp.xml", body);
+        IcecastView view;
+        view.setDownloadOnRequest(false);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Icecast directory not loaded: " + LangMsg::getMsg(key)));
+        QVERIFY(!view.load());
+        QCOMPARE(m_service->requestCount("/yp.xml"), 1);
+        // The view stays empty and no request tries again, neither a table's
+        // nor a later load.
+        for (const char *text : {"", "K", "Ke"}) {
+            view.searchForString(text);
+            QVERIFY(view.getActiveStreams().empty());
+        }
+        m_service->clearSwitches();
+        QVERIFY(!view.load());
+        QVERIFY(view.getActiveStreams().empty());
+        QCOMPARE(m_service->requestCount("/yp.xml"), 1);
+    }
+
+    void loadWaitsForRunningDownload()
+    {
+        HeldServer server(directory(entryXml("Late", "Pop", "1", "http://127.0.0.1/l")));
+        qputenv("QUORVANTEL_ICECAST_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
+        IcecastView view;
+        std::thread requester([&] { view.getActiveStreams(); });
+        const bool arrived = server.waitForRequest();
+        // The directory being downloaded by a request: load gives that
+        // download's list, not the empty one held while it runs.
+        std::shared_ptr<const StreamList> loaded;
+        std::thread loader([&] { loaded = view.load(); });
+        // Gives it time to arrive while the download still runs (the outcome
+        // is the same if it comes later).
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        server.release();
+        requester.join();
+        loader.join();
+        qputenv("QUORVANTEL_ICECAST_HOST", m_service->hostPort().toUtf8());
+        QVERIFY(arrived);
+        QVERIFY(loaded);
+        QCOMPARE(names(*loaded), QStringList{"Late"});
+        QCOMPARE(view.getAllStreams(false).get(), loaded.get());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestIcecast)

@@ -99,6 +99,11 @@ public:
         m_released = true;
         m_changed.notify_all();
     }
+    int requests()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_requests;
+    }
 
 private:
     std::string m_body;
@@ -391,6 +396,119 @@ private slots:
         QCOMPARE(during.front().get(), first.front().get());
         QCOMPARE(ids(workerRows), QList<int>{1});
         QVERIFY(workerRows.front().get() != first.front().get());
+    }
+
+    void requestsNeverDownloadWhenOff()
+    {
+        PPVView view;
+        QVERIFY(view.getDownloadOnRequest());
+        view.setDownloadOnRequest(false);
+        QVERIFY(!view.getDownloadOnRequest());
+        // Nothing loaded yet: no rows, and no request reaches the server.
+        QVERIFY(view.getActiveStreams().empty());
+        QVERIFY(!view.getAllStreams(false));
+        QVERIFY(!view.getAllStreams(true));
+        view.searchForString("a");
+        QVERIFY(view.getActiveStreams().empty());
+        QCOMPARE(m_service->requestCount("/getppv.php"), 0);
+
+        // reload downloads and publishes; requests give its records.
+        view.searchForString(QString());
+        const auto loaded = view.reload();
+        QVERIFY(loaded);
+        QCOMPARE(ids(*loaded), (QList<int>{3, 1, 2})); // catalogue order
+        QCOMPARE(m_service->requestCount("/getppv.php"), 1);
+        auto rows = view.getActiveStreams();
+        QCOMPARE(ids(rows), (QList<int>{1, 2, 3}));
+        QCOMPARE(rows.front().get(), loaded->at(1).get());
+
+        // A forgotten list stays held: the next request does not download.
+        m_service->setPpvMovies({movie(9, "New")});
+        view.clearStreams();
+        rows = view.getActiveStreams();
+        QCOMPARE(ids(rows), (QList<int>{1, 2, 3}));
+        QCOMPARE(rows.front().get(), loaded->at(1).get());
+        QCOMPARE(view.getAllStreams(true).get(), loaded.get());
+        QCOMPARE(m_service->requestCount("/getppv.php"), 1);
+
+        // Only reload brings the new catalogue, with the adult switch set
+        // since.
+        m_service->setPpvMovies({movie(9, "New"), movie(8, "Adult", true)});
+        view.setAdultVisible(true);
+        QCOMPARE(ids(*view.reload()), (QList<int>{9, 8}));
+        QCOMPARE(ids(view.getActiveStreams()), (QList<int>{8, 9}));
+        QCOMPARE(m_service->requestCount("/getppv.php"), 2);
+    }
+
+    void failedReloadWhenOff_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::newRow("server error") << QByteArray() << 500;
+        QTest::newRow("not well-formed") << QByteArray("<PPVResponse><PPV>") << 0;
+    }
+    void failedReloadWhenOff()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        auto fail = [&] {
+            if (status)
+                m_service->setStatus("/getppv.php", status);
+            else
+                m_service->setReply("/getppv.php", body);
+        };
+        fail();
+        PPVView view;
+        view.setDownloadOnRequest(false);
+        QTest::failOnWarning(QRegularExpression(".*"));
+        QVERIFY(!view.reload());
+        QCOMPARE(m_service->requestCount("/getppv.php"), 1);
+        // No download ever succeeded: still the requests do not try again.
+        for (const char *text : {"", "G", "Ga", "Gam"}) {
+            view.searchForString(text);
+            QVERIFY(view.getActiveStreams().empty());
+        }
+        QCOMPARE(m_service->requestCount("/getppv.php"), 1);
+
+        m_service->clearSwitches();
+        view.searchForString(QString());
+        QVERIFY(view.getActiveStreams().empty());
+        QCOMPARE(m_service->requestCount("/getppv.php"), 1);
+        QCOMPARE(ids(*view.reload()), (QList<int>{3, 1, 2}));
+        QCOMPARE(ids(view.getActiveStreams()), (QList<int>{1, 2, 3}));
+
+        // A later failure keeps the list of the last good document.
+        fail();
+        QCOMPARE(ids(*view.reload()), (QList<int>{3, 1, 2}));
+        QCOMPARE(ids(view.getActiveStreams()), (QList<int>{1, 2, 3}));
+        QCOMPARE(m_service->requestCount("/getppv.php"), 3);
+    }
+
+    void reloadAfterRunningDownload()
+    {
+        HeldServer server(ppvXml(entryXml("1", "false", "Only"), QByteArray()));
+        qputenv("QUORVANTEL_CATALOGUE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
+        PPVView view;
+        view.getActiveStreams();
+        view.clearStreams();
+        std::thread requester([&] { view.getActiveStreams(); });
+        const bool arrived = server.waitForRequests(2);
+        // A reload while a request's download runs does not take that
+        // download's list for its own: it downloads once that one is done.
+        std::shared_ptr<const StreamList> reloaded;
+        std::thread reloader([&] { reloaded = view.reload(); });
+        // Gives it time to arrive while the download still runs (the outcome
+        // is the same if it comes later).
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        server.release();
+        requester.join();
+        reloader.join();
+        qputenv("QUORVANTEL_CATALOGUE_HOST", m_service->hostPort().toUtf8());
+        QVERIFY(arrived);
+        QCOMPARE(server.requests(), 3);
+        QVERIFY(reloaded);
+        QCOMPARE(ids(*reloaded), QList<int>{1});
+        QCOMPARE(view.getAllStreams(false).get(), reloaded.get());
     }
 };
 

@@ -1,0 +1,240 @@
+// The window never waits for the network while it shows the tables: typing
+// in the search field, switching tabs and sorting take the Icecast and
+// pay-per-view rows the views hold, even while those servers fail or hang,
+// and the pay-per-view catalogue is downloaded again by every load, on the
+// loading thread.
+#include "GuiTestSupport.h"
+
+#include "BottomList.h"
+#include "IcecastView.h"
+#include "PPVView.h"
+#include "RecordTable.h"
+#include "TabFolder.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+
+namespace {
+
+const QString PPV_PATH = QStringLiteral("/getppv.php");
+const QString DIRECTORY_PATH = QStringLiteral("/yp.xml");
+
+// What one table step may take at most. Far above what the step needs, far
+// below the delay of the slow servers: only a step that waited for one of
+// them passes it.
+constexpr qint64 STEP_LIMIT_MS = 1500;
+
+RefService::PpvMovie movie(int id, const QString &name)
+{
+    RefService::PpvMovie m;
+    m.id = id;
+    m.name = name;
+    m.category = QStringLiteral("Drama");
+    m.length = 5400;
+    return m;
+}
+
+QByteArray smallDirectory()
+{
+    RefService::DirectoryEntry a;
+    a.serverName = QStringLiteral("Movie Radio FM");
+    a.genre = QStringLiteral("Soundtracks");
+    a.bitrate = QStringLiteral("128");
+    a.listenUrl = QStringLiteral("http://127.0.0.1:9/media/test.mp3");
+    RefService::DirectoryEntry b = a;
+    b.serverName = QStringLiteral("Jazz Stream");
+    b.genre = QStringLiteral("Jazz");
+    return RefService::directoryDocument({a, b});
+}
+
+std::unique_ptr<ReferenceService> serviceWithLists()
+{
+    auto service = startService();
+    if (!service)
+        return nullptr;
+    service->setCatalogue(smallCatalogue());
+    service->setPpvMovies({movie(701, QStringLiteral("Rented Movie")), movie(702, QStringLiteral("Other Movie"))});
+    service->clearRentals();
+    service->setDirectory(smallDirectory());
+    return service;
+}
+
+// Runs one step on the UI thread and tells how long it took.
+template<typename Step>
+qint64 timed(Step step)
+{
+    QElapsedTimer timer;
+    timer.start();
+    step();
+    return timer.elapsed();
+}
+
+// Types text into the search field key by key; the longest key's time.
+qint64 typeSearch(Gui &gui, const QString &text)
+{
+    qint64 longest = 0;
+    for (const QChar c : text)
+        longest = std::max(longest, timed([&] { QTest::keyClick(gui.searchText, c.toLatin1()); }));
+    return longest;
+}
+
+} // namespace
+
+class TestGuiReviewNodl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void tablesNeverDownload_data();
+    void tablesNeverDownload();
+    void reloadDownloadsOnWorker();
+    void failedListsFromTheStart();
+};
+
+void TestGuiReviewNodl::tablesNeverDownload_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("delayMs");
+    QTest::newRow("servers answer 500") << 500 << 0;
+    QTest::newRow("servers hang") << 0 << 10000;
+}
+
+void TestGuiReviewNodl::tablesNeverDownload()
+{
+    QFETCH(int, status);
+    QFETCH(int, delayMs);
+    TestWorkspace workspace;
+    auto service = serviceWithLists();
+    QVERIFY(service);
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    BottomList *ppvTab = gui.bottomTab(9);
+    BottomList *icecastTab = gui.bottomTab(8);
+    QVERIFY(ppvTab && icecastTab && gui.bottomTab(1));
+    QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
+    QCOMPARE(icecastTab->getTableViewer()->rowCount(), 2);
+    QCOMPARE(service->requestCount(PPV_PATH), 1);
+    QCOMPARE(service->requestCount(DIRECTORY_PATH), 1);
+
+    for (const QString &path : {PPV_PATH, DIRECTORY_PATH}) {
+        if (status)
+            service->setStatus(path, status);
+        if (delayMs)
+            service->setDelay(path, delayMs);
+    }
+    // The state of the pay-per-view view from the start of a reload until
+    // its download ends: the list is forgotten, the rows still held.
+    gui.pPVView->clearStreams();
+
+    QCOMPARE(gui.cBottomTab->currentWidget(), gui.bottomTab(1));
+    QVERIFY(typeSearch(gui, QStringLiteral("Movie")) < STEP_LIMIT_MS);
+    QCOMPARE(gui.searchText->text(), QStringLiteral("Movie"));
+    // Every tab searched, from the held lists.
+    QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
+    QCOMPARE(icecastTab->getTableViewer()->rowCount(), 1);
+    QCOMPARE(icecastTab->getTableViewer()->element(0)->getName(), QStringLiteral("Movie Radio FM"));
+    QCOMPARE(gui.bottomTab(5)->getTableViewer()->rowCount(), 1);
+    QVERIFY(typeSearch(gui, QStringLiteral("s")) < STEP_LIMIT_MS);
+    QCOMPARE(ppvTab->getTableViewer()->rowCount(), 0);
+
+    // Switching to the two tabs and sorting them.
+    QVERIFY(timed([&] { gui.cBottomTab->setCurrentWidget(ppvTab); }) < STEP_LIMIT_MS);
+    QCOMPARE(gui.cBottomTab->currentWidget(), ppvTab);
+    QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
+    QVERIFY(timed([&] { ppvTab->sortByColumn(0); }) < STEP_LIMIT_MS);
+    QVERIFY(timed([&] { ppvTab->sortByColumn(0); }) < STEP_LIMIT_MS);
+    QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
+    QVERIFY(timed([&] { gui.cBottomTab->setCurrentWidget(icecastTab); }) < STEP_LIMIT_MS);
+    QVERIFY(timed([&] { icecastTab->sortByColumn(0); }) < STEP_LIMIT_MS);
+    QCOMPARE(icecastTab->getTableViewer()->rowCount(), 2);
+    QVERIFY(typeSearch(gui, QStringLiteral("Jazz")) < STEP_LIMIT_MS);
+    QCOMPARE(icecastTab->getTableViewer()->rowCount(), 1);
+
+    // Not one request went to either server.
+    QCOMPARE(service->requestCount(PPV_PATH), 1);
+    QCOMPARE(service->requestCount(DIRECTORY_PATH), 1);
+    QVERIFY(!gui.isLoadRunning());
+}
+
+void TestGuiReviewNodl::reloadDownloadsOnWorker()
+{
+    TestWorkspace workspace;
+    auto service = serviceWithLists();
+    QVERIFY(service);
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    QVERIFY(gui.bottomTab(9));
+    QCOMPARE(service->requestCount(PPV_PATH), 1);
+
+    // The next catalogue has a third movie, and the server takes its time.
+    service->setPpvMovies({movie(701, QStringLiteral("Rented Movie")), movie(702, QStringLiteral("Other Movie")),
+                           movie(703, QStringLiteral("New Movie"))});
+    service->setDelay(PPV_PATH, 3000);
+    gui.updateDatabase();
+    QVERIFY(gui.isLoadRunning());
+    // Once the catalogue revision is in, the load goes on to the pay-per-view
+    // catalogue; meanwhile the window searches, switches and sorts at once,
+    // with the rows it holds.
+    QTRY_COMPARE_WITH_TIMEOUT(service->requestCount(QStringLiteral("/cacheversion.txt")), 2, 10000);
+    BottomList *ppvTab = gui.bottomTab(9);
+    QVERIFY(typeSearch(gui, QStringLiteral("Movie")) < STEP_LIMIT_MS);
+    QVERIFY(timed([&] { gui.cBottomTab->setCurrentWidget(ppvTab); }) < STEP_LIMIT_MS);
+    QVERIFY(timed([&] { ppvTab->sortByColumn(0); }) < STEP_LIMIT_MS);
+    QVERIFY(gui.isLoadRunning());
+    QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
+
+    // The load brings the new catalogue: one more download, the one of the
+    // loading thread; the directory is not downloaded again.
+    QVERIFY(waitForLoads(loads, 2));
+    QCOMPARE(loads.at(1).at(0).toBool(), true);
+    QCOMPARE(service->requestCount(PPV_PATH), 2);
+    QCOMPARE(service->requestCount(DIRECTORY_PATH), 1);
+    QVERIFY(gui.bottomTab(9));
+    QCOMPARE(gui.bottomTab(9)->getTableViewer()->rowCount(), 3);
+}
+
+void TestGuiReviewNodl::failedListsFromTheStart()
+{
+    TestWorkspace workspace;
+    auto service = serviceWithLists();
+    QVERIFY(service);
+    service->setStatus(PPV_PATH, 500);
+    service->setStatus(DIRECTORY_PATH, 500);
+    Gui gui;
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Icecast directory not loaded"));
+    gui.open(false);
+    QVERIFY(waitForLoads(loads, 1));
+    // Neither list: no Icecast and no Pay Tv tab, and the tables asking the
+    // two views for rows do not try the servers again.
+    QVERIFY(gui.bottomTab(1) && gui.bottomTab(4));
+    QVERIFY(!gui.bottomTab(8) && !gui.bottomTab(9));
+    QVERIFY(gui.pPVView->getActiveStreams().empty());
+    QVERIFY(gui.icecastView->getActiveStreams().empty());
+    QVERIFY(typeSearch(gui, QStringLiteral("Radio")) < STEP_LIMIT_MS);
+    QCOMPARE(gui.bottomTab(2)->getTableViewer()->rowCount(), 2);
+    QCOMPARE(service->requestCount(PPV_PATH), 1);
+    QCOMPARE(service->requestCount(DIRECTORY_PATH), 1);
+
+    // Each load tries the pay-per-view catalogue again; the directory is
+    // tried once per run.
+    gui.updateDatabase();
+    QVERIFY(waitForLoads(loads, 2));
+    QCOMPARE(service->requestCount(PPV_PATH), 2);
+    QVERIFY(!gui.bottomTab(9));
+    service->clearSwitches();
+    gui.updateDatabase();
+    QVERIFY(waitForLoads(loads, 3));
+    QCOMPARE(service->requestCount(PPV_PATH), 3);
+    QCOMPARE(service->requestCount(DIRECTORY_PATH), 1);
+    QVERIFY(gui.bottomTab(9));
+    QCOMPARE(gui.bottomTab(9)->getTableViewer()->rowCount(), 2);
+    QVERIFY(!gui.bottomTab(8));
+}
+
+QTEST_MAIN(TestGuiReviewNodl)
+#include "tst_gui_review_nodl.moc"
