@@ -3,6 +3,7 @@
 #include "Http.h"
 #include "ServerConfig.h"
 #include "TulException.h"
+#include "XmlOuterText.h"
 
 #include <pugixml.hpp>
 
@@ -74,29 +75,18 @@ QString FeedText::elementText(const pugi::xml_node &node)
 
 namespace {
 
-// The parser silently drops text outside the root element and stops at a
-// NUL byte, so such documents would pass for well-formed: refuse them here.
-// (UTF-16 and UTF-32 text is left to the parser.)
+// Refuses a document with text outside its root element or a NUL byte.
 void checkOuterText(const QByteArray &body)
 {
-    const char *begin = body.constData();
-    const char *end = begin + body.size();
-    if (end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0)
-        begin += 3;
-    if (end - begin >= 2 && (begin[0] == 0 || begin[1] == 0 || uchar(begin[0]) >= 0xFE))
-        return;
-    const char *problem = nullptr;
-    if (std::memchr(begin, 0, size_t(end - begin)))
-        problem = "XML parse error: a NUL character in the document";
-    auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (begin < end && space(*begin))
-        ++begin;
-    while (end > begin && space(end[-1]))
-        --end;
-    if (!problem && begin < end && (*begin != '<' || end[-1] != '>'))
-        problem = "XML parse error: text outside the root element";
-    if (problem)
-        throw TulException(QStringLiteral("ParseError"), std::runtime_error(problem));
+    switch (findOuterTextProblem(body)) {
+    case OuterTextProblem::None: return;
+    case OuterTextProblem::NulCharacter:
+        throw TulException(QStringLiteral("ParseError"),
+                           std::runtime_error("XML parse error: a NUL character in the document"));
+    case OuterTextProblem::TextOutsideRoot:
+        throw TulException(QStringLiteral("ParseError"),
+                           std::runtime_error("XML parse error: text outside the root element"));
+    }
 }
 
 } // namespace

@@ -10,22 +10,10 @@ IcecastView::IcecastView() = default;
 
 IcecastView::~IcecastView() = default;
 
-void IcecastView::setDownloadOnRequest(bool download)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_downloadOnRequest = download;
-}
-
-bool IcecastView::getDownloadOnRequest() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_downloadOnRequest;
-}
-
 std::shared_ptr<const StreamList> IcecastView::load()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_downloadEnded.wait(lock, [this] { return !m_downloading; });
+    waitForDownload(lock);
     if (m_fetcher)
         return m_allStreams;
     return download(lock);
@@ -49,40 +37,28 @@ std::shared_ptr<const StreamList> IcecastView::getAllStreams(bool reload)
 std::shared_ptr<const StreamList> IcecastView::download(std::unique_lock<std::mutex> &lock)
 {
     m_fetcher = std::make_unique<IcecastFetcher>();
-    m_downloading = true;
     IcecastFetcher *fetcher = m_fetcher.get();
-    lock.unlock();
-    std::shared_ptr<const StreamList> list;
-    try {
+    return runDownload(lock, [fetcher] {
+        std::shared_ptr<const StreamList> list;
         try {
-            fetcher->openDatabase();
-        } catch (const TulException &e) {
-            qWarning().noquote() << QStringLiteral("Icecast directory not loaded: %1 (%2)").arg(e.getMsg(), e.getMessage());
+            try {
+                fetcher->openDatabase();
+            } catch (const TulException &e) {
+                qWarning().noquote()
+                    << QStringLiteral("Icecast directory not loaded: %1 (%2)").arg(e.getMsg(), e.getMessage());
+            }
+            if (std::optional<StreamList> streams = fetcher->getStreamList())
+                list = std::make_shared<const StreamList>(std::move(*streams));
+        } catch (const std::exception &e) {
+            qWarning().noquote() << "Icecast directory not loaded:" << e.what();
+        } catch (...) {
+            qWarning().noquote() << "Icecast directory not loaded";
         }
-        if (std::optional<StreamList> streams = fetcher->getStreamList())
-            list = std::make_shared<const StreamList>(std::move(*streams));
-    } catch (const std::exception &e) {
-        qWarning().noquote() << "Icecast directory not loaded:" << e.what();
-    } catch (...) {
-        qWarning().noquote() << "Icecast directory not loaded";
-    }
-    lock.lock();
-    m_downloading = false;
-    m_allStreams = std::move(list);
-    m_downloadEnded.notify_all();
-    return m_allStreams;
+        return list;
+    });
 }
 
 void IcecastView::prepareSource()
 {
     getAllStreams(false);
-}
-
-void IcecastView::buildActiveStreams()
-{
-    // The rebuild mark stays set: the rows follow the held list on every
-    // request (rebuildRows returns at once when nothing changed).
-    RowFilter filter;
-    filter.catalogue = false;
-    rebuildRows(m_allStreams, filter);
 }

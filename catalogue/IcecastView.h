@@ -1,8 +1,7 @@
 #pragma once
 
-#include "StreamsView.h"
+#include "DownloadedView.h"
 
-#include <condition_variable>
 #include <memory>
 
 class IcecastFetcher;
@@ -20,7 +19,7 @@ class IcecastFetcher;
 // Safe to use from the worker and the UI thread at once. The download runs
 // outside the view's lock: a request that comes while it runs is not held up
 // and finds no streams yet.
-class IcecastView : public StreamsView
+class IcecastView : public DownloadedView
 {
 public:
     IcecastView();
@@ -31,9 +30,8 @@ public:
     std::vector<StreamFilterPtr> getCountries() override { return {}; }
     std::vector<StreamFilterPtr> getCategories() override { return {}; }
 
-    // Whether the first request may download the directory: true at first.
-    void setDownloadOnRequest(bool download);
-    bool getDownloadOnRequest() const;
+    // Whether the first request may download the directory: true at first
+    // (setDownloadOnRequest, getDownloadOnRequest).
 
     // Makes the run's one download of the directory unless it was made
     // already, whatever the download-on-request switch says, and gives the
@@ -49,7 +47,6 @@ public:
 
 protected:
     void prepareSource() override;
-    void buildActiveStreams() override;
 
 private:
     // Creates the fetcher and runs the download; called with the lock held,
@@ -57,8 +54,4 @@ private:
     std::shared_ptr<const StreamList> download(std::unique_lock<std::mutex> &lock);
 
     std::unique_ptr<IcecastFetcher> m_fetcher; // created by the first download
-    std::shared_ptr<const StreamList> m_allStreams;
-    bool m_downloading = false;
-    bool m_downloadOnRequest = true;
-    std::condition_variable m_downloadEnded;
 };

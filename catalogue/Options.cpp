@@ -1,5 +1,6 @@
 #include "Options.h"
 
+#include "IcecastFetcher.h"
 #include "ServerConfig.h"
 #include "StreamsManager.h"
 
@@ -95,15 +96,7 @@ QString trimLow(const QString &text)
 {
     if (text.isNull())
         return text;
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin).unicode() <= 32)
-        ++begin;
-    while (end > begin && text.at(end - 1).unicode() <= 32)
-        --end;
-    if (begin == 0 && end == text.size())
-        return text;
-    QString result = text.mid(begin, end - begin);
+    QString result = FeedText::trimmed(text);
     if (result.isNull())
         result = QLatin1String("");
     return result;

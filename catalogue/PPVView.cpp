@@ -64,18 +64,6 @@ std::vector<PPVStreamInfoPtr> PPVView::getActivePpvStreams()
     return out;
 }
 
-void PPVView::setDownloadOnRequest(bool download)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_downloadOnRequest = download;
-}
-
-bool PPVView::getDownloadOnRequest() const
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_downloadOnRequest;
-}
-
 std::shared_ptr<const StreamList> PPVView::getAllStreams(bool reload)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -89,45 +77,34 @@ std::shared_ptr<const StreamList> PPVView::reload()
     std::unique_lock<std::mutex> lock(m_mutex);
     m_stale = true;
     // One download at a time: the fetcher keeps one document.
-    m_downloadEnded.wait(lock, [this] { return !m_downloading; });
+    waitForDownload(lock);
     return download(lock);
 }
 
 std::shared_ptr<const StreamList> PPVView::download(std::unique_lock<std::mutex> &lock)
 {
-    m_downloading = true;
-    lock.unlock();
-    std::shared_ptr<const StreamList> list;
-    try {
+    PPVFetcher *fetcher = m_fetcher.get();
+    runDownload(lock, [fetcher] {
+        std::shared_ptr<const StreamList> list;
         try {
-            m_fetcher->openURL(Options::getPpvUrlFetch());
-        } catch (const TulException &) {
-            // Not reported: the list of the last good document stays.
+            try {
+                fetcher->openURL(Options::getPpvUrlFetch());
+            } catch (const TulException &) {
+                // Not reported: the list of the last good document stays.
+            }
+            if (std::optional<std::vector<PPVStreamInfoPtr>> movies = fetcher->getStreamList())
+                list = std::make_shared<const StreamList>(movies->begin(), movies->end());
+        } catch (...) {
+            // Whatever else fails here must not reach the caller's thread, nor
+            // leave the view marked as downloading.
         }
-        if (std::optional<std::vector<PPVStreamInfoPtr>> movies = m_fetcher->getStreamList())
-            list = std::make_shared<const StreamList>(movies->begin(), movies->end());
-    } catch (...) {
-        // Whatever else fails here must not reach the caller's thread, nor
-        // leave the view marked as downloading.
-    }
-    lock.lock();
-    m_downloading = false;
-    m_allStreams = std::move(list);
+        return list;
+    });
     m_stale = false;
-    m_downloadEnded.notify_all();
     return m_allStreams;
 }
 
 void PPVView::prepareSource()
 {
     getAllStreams(false);
-}
-
-void PPVView::buildActiveStreams()
-{
-    // The rebuild mark stays set: the rows follow the held list on every
-    // request (rebuildRows returns at once when nothing changed).
-    RowFilter filter;
-    filter.catalogue = false;
-    rebuildRows(m_allStreams, filter);
 }

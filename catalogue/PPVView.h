@@ -1,8 +1,7 @@
 #pragma once
 
-#include "StreamsView.h"
+#include "DownloadedView.h"
 
-#include <condition_variable>
 #include <memory>
 #include <vector>
 
@@ -24,7 +23,7 @@ class PPVFetcher;
 // Safe to use from the worker and the UI thread at once. The download runs
 // outside the view's lock; a request that comes while it runs is not held up
 // and gets the list held until then.
-class PPVView : public StreamsView
+class PPVView : public DownloadedView
 {
 public:
     PPVView();
@@ -53,11 +52,10 @@ public:
     // The rows of getActiveStreams as pay-per-view records.
     std::vector<PPVStreamInfoPtr> getActivePpvStreams();
 
-    // Whether a request (getActiveStreams, getAllStreams) may download: true
-    // at first. Off, a request never touches the network and gives the held
-    // list (none while nothing was ever loaded); only reload downloads.
-    void setDownloadOnRequest(bool download);
-    bool getDownloadOnRequest() const;
+    // Whether a request (getActiveStreams, getAllStreams) may download
+    // (setDownloadOnRequest): true at first. Off, a request never touches the
+    // network and gives the held list (none while nothing was ever loaded);
+    // only reload downloads.
 
     // Forgets the held list, downloads the catalogue and publishes the new
     // list, whatever the download-on-request switch says. A download that
@@ -74,7 +72,6 @@ public:
 
 protected:
     void prepareSource() override;
-    void buildActiveStreams() override;
 
 private:
     // Runs one download and publishes its list; called with the lock held
@@ -82,10 +79,7 @@ private:
     std::shared_ptr<const StreamList> download(std::unique_lock<std::mutex> &lock);
 
     std::unique_ptr<PPVFetcher> m_fetcher;
-    std::shared_ptr<const StreamList> m_allStreams; // PPVStreamInfo records
+    // The held list (m_allStreams) has PPVStreamInfo records.
     bool m_stale = false;
-    bool m_downloading = false;
-    bool m_downloadOnRequest = true;
-    std::condition_variable m_downloadEnded;
     std::vector<PPVStreamInfoPtr> m_ppvActive;
 };

@@ -3,6 +3,7 @@
 #include "Http.h"
 #include "Options.h"
 #include "TulException.h"
+#include "XmlOuterText.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -270,32 +271,14 @@ struct StreamsFetcher::Document
 
 namespace {
 
-bool isXmlSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-// The parser drops text outside the root element, which a well-formed
-// document does not have: the first and last characters beside blanks must
-// be those of markup. (Left to the parser for UTF-16 and UTF-32 text.)
+// Refuses a document with text outside its root element or a NUL byte.
 void checkNoOuterText(const QByteArray &body)
 {
-    const char *begin = body.constData();
-    const char *end = begin + body.size();
-    if (end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0)
-        begin += 3;
-    if (end - begin >= 2 && (begin[0] == 0 || begin[1] == 0 || uchar(begin[0]) >= 0xFE))
-        return;
-    // XML has no NUL character; the parser would take one for the end of
-    // the text and could accept a document cut short by it.
-    if (std::memchr(begin, 0, size_t(end - begin)))
-        throw std::runtime_error("A NUL character in the document");
-    while (begin < end && isXmlSpace(*begin))
-        ++begin;
-    while (end > begin && isXmlSpace(end[-1]))
-        --end;
-    if (begin < end && (*begin != '<' || end[-1] != '>'))
-        throw std::runtime_error("Text outside the root element");
+    switch (findOuterTextProblem(body)) {
+    case OuterTextProblem::None: return;
+    case OuterTextProblem::NulCharacter: throw std::runtime_error("A NUL character in the document");
+    case OuterTextProblem::TextOutsideRoot: throw std::runtime_error("Text outside the root element");
+    }
 }
 
 } // namespace

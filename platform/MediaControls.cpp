@@ -7,10 +7,8 @@
 
 #include <QVBoxLayout>
 
-EngineControl::EngineControl(QWidget *site, const char *controlName)
+QVBoxLayout *fillBlack(QWidget *widget)
 {
-    auto *widget = new QWidget(site);
-    m_widget = widget;
     QPalette black = widget->palette();
     black.setColor(QPalette::Window, Qt::black);
     widget->setPalette(black);
@@ -18,6 +16,14 @@ EngineControl::EngineControl(QWidget *site, const char *controlName)
     auto *layout = new QVBoxLayout(widget);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
+    return layout;
+}
+
+EngineControl::EngineControl(QWidget *site, const char *controlName)
+{
+    auto *widget = new QWidget(site);
+    m_widget = widget;
+    QVBoxLayout *layout = fillBlack(widget);
     m_video = new MpvWidget(widget);
     layout->addWidget(m_video, 1);
     m_controls = new MiniControlBar(m_video->engine(), widget);

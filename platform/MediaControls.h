@@ -9,6 +9,11 @@
 class FullScreenHost;
 class MiniControlBar;
 class MpvWidget;
+class QVBoxLayout;
+
+// Gives widget the black background the player surfaces have and a vertical
+// layout without margins or spacing, which it returns.
+QVBoxLayout *fillBlack(QWidget *widget);
 
 // The common part of the player controls: a picture on black with an
 // optional control bar under it, over one media engine, and a table of

@@ -7,17 +7,6 @@
 
 namespace {
 
-void fillWith(QWidget *widget)
-{
-    QPalette black = widget->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    widget->setPalette(black);
-    widget->setAutoFillBackground(true);
-    auto *layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-}
-
 struct Registry
 {
     // Keyed by the lower-case ProgID.
@@ -88,13 +77,13 @@ OleControlFactory factory(const QString &progId)
 OleFrame::OleFrame(QWidget *parent, int style) : QWidget(parent)
 {
     Q_UNUSED(style);
-    fillWith(this);
+    fillBlack(this);
 }
 
 OleControlSite::OleControlSite(OleFrame *frame, int style, const QString &progId) : QWidget(frame), m_progId(progId)
 {
     Q_UNUSED(style);
-    fillWith(this);
+    fillBlack(this);
     const OleControlFactory make = OleControlRegistry::factory(progId);
     if (!make)
         throw OleError(Ole::REGDB_E_CLASSNOTREG, QStringLiteral("Class not registered: \"%1\"").arg(progId));

@@ -5,6 +5,7 @@
 // else a file size limit). The catalogue layer must go on working, keep the
 // user's data and say what failed.
 
+#include "CatalogueTestSupport.h"
 #include "IcecastFetcher.h"
 #include "LangMsg.h"
 #include "Options.h"
@@ -24,20 +25,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 // A sparse file of the given size (zero bytes).
 bool makeHugeFile(const QString &path, qint64 size)
@@ -102,7 +89,7 @@ class TestBadFiles : public QObject
 {
     Q_OBJECT
 
-    ReferenceService *service = nullptr;
+    std::unique_ptr<ReferenceService> service;
     QTemporaryDir *dir = nullptr;
     QString originalDir;
     QString work;        // the working directory of the test
@@ -203,9 +190,7 @@ class TestBadFiles : public QObject
 private slots:
     void initTestCase()
     {
-        ReferenceService::Config config;
-        config.logToStderr = false;
-        service = new ReferenceService(config);
+        service = quietService();
         QVERIFY(service->start());
         originalDir = QDir::currentPath();
         catalogueB = RefService::generateCatalogue(1500, service->hostPort());
@@ -216,7 +201,7 @@ private slots:
         recordsB = int(fetcher.getStreamList(indexes, latest)->size());
         QVERIFY(recordsB > 1000);
     }
-    void cleanupTestCase() { delete service; }
+    void cleanupTestCase() { service.reset(); }
 
     void init()
     {

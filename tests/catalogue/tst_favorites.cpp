@@ -1,3 +1,4 @@
+#include "CatalogueTestSupport.h"
 #include "Options.h"
 #include "StreamsManager.h"
 
@@ -40,18 +41,6 @@ bool writeGzip(const QString &path, const QByteArray &bytes)
         return false;
     const bool ok = gzwrite(out, bytes.constData(), unsigned(bytes.size())) == int(bytes.size());
     return gzclose(out) == Z_OK && ok;
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The "Favorites" section of a written settings file.

@@ -1,3 +1,4 @@
+#include "CatalogueTestSupport.h"
 #include "LangMsg.h"
 #include "Options.h"
 #include "ReferenceService.h"
@@ -6,25 +7,9 @@
 
 #include <QtTest>
 
-#include <netinet/in.h>
 #include <zlib.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
-
-int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 RefService::CatalogueEntry entry(int id, const QString &name, const QString &category = "News",
                                  const QString &language = "English", const QString &country = "Norway")
@@ -44,21 +29,6 @@ CatalogueIndexes freshIndexes()
 {
     return CatalogueIndexes{NameIndex(LangMsg::getMsg("ALL_CATEGORIES")), NameIndex(LangMsg::getMsg("ALL_LANGUAGES")),
                             NameIndex()};
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 // A Stream element with every attribute and child, minus the one named.
@@ -94,7 +64,7 @@ class TestFetcher : public QObject
 {
     Q_OBJECT
 
-    ReferenceService *service = nullptr;
+    std::unique_ptr<ReferenceService> service;
     QTemporaryDir *dir = nullptr;
     QString originalDir;
 
@@ -113,15 +83,13 @@ class TestFetcher : public QObject
 private slots:
     void initTestCase()
     {
-        ReferenceService::Config config;
-        config.logToStderr = false;
-        service = new ReferenceService(config);
+        service = quietService();
         QVERIFY(service->start());
         originalDir = QDir::currentPath();
     }
     void cleanupTestCase()
     {
-        delete service;
+        service.reset();
     }
 
     void init()
@@ -182,7 +150,7 @@ private slots:
         QFETCH(QString, failure);
         Options::setCacheRevision(42);
         if (failure == "closed")
-            qputenv("QUORVANTEL_CATALOGUE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(closedPort()));
+            qputenv("QUORVANTEL_CATALOGUE_HOST", closedHost());
         else
             service->setStatus("/cacheversion.txt", 500);
         StreamsFetcher fetcher;
@@ -208,7 +176,7 @@ private slots:
         StreamsFetcher fetcher;
         fetcher.openURL(catalogueUrl());
         QVERIFY(fetcher.cacheWritten());
-        const QByteArray cache = readFile("data.dat");
+        const QByteArray cache = readAll("data.dat");
         QCOMPARE(cache.left(2), QByteArray("\x1f\x8b"));
         QCOMPARE(RefService::gzipDecompress(cache).value_or("?"), document);
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{"data.dat"});
@@ -227,7 +195,7 @@ private slots:
             QCOMPARE(e.getMsg(), LangMsg::getMsg("ParseError"));
             QVERIFY(!e.getMessage().isEmpty());
         }
-        QCOMPARE(RefService::gzipDecompress(readFile("data.dat")).value_or("?"), broken);
+        QCOMPARE(RefService::gzipDecompress(readAll("data.dat")).value_or("?"), broken);
         // No document was read.
         CatalogueIndexes indexes = freshIndexes();
         int latest = 0;
@@ -285,7 +253,7 @@ private slots:
         StreamsFetcher fetcher;
         const QByteArray first = RefService::catalogueDocument({entry(1, "One")});
         load(fetcher, first);
-        const QByteArray cacheBefore = readFile("data.dat");
+        const QByteArray cacheBefore = readAll("data.dat");
         QVERIFY(!cacheBefore.isEmpty());
 
         service->setCatalogue(RefService::catalogueDocument({entry(2, "Two"), entry(3, "Three")}));
@@ -308,7 +276,7 @@ private slots:
             QVERIFY(!e.getMessage().isEmpty());
         }
         // Nothing stored, the previous document kept.
-        QCOMPARE(readFile("data.dat"), cacheBefore);
+        QCOMPARE(readAll("data.dat"), cacheBefore);
         CatalogueIndexes indexes = freshIndexes();
         int latest = 0;
         QCOMPARE(int(fetcher.getStreamList(indexes, latest)->size()), 1);
@@ -326,7 +294,7 @@ private slots:
         const QByteArray second = RefService::catalogueDocument({entry(2, "Two"), entry(3, "Three")});
         load(fetcher, second);
         QCOMPARE(RefService::gzipDecompress(old.readAll()).value_or("?"), first);
-        QCOMPARE(RefService::gzipDecompress(readFile("data.dat")).value_or("?"), second);
+        QCOMPARE(RefService::gzipDecompress(readAll("data.dat")).value_or("?"), second);
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{"data.dat"});
     }
 

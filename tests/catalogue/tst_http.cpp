@@ -1,13 +1,11 @@
 #include "Http.h"
 
+#include "CatalogueTestSupport.h"
 #include "ReferenceService.h"
 
 #include <QtTest>
 
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <thread>
@@ -16,21 +14,6 @@ Q_DECLARE_METATYPE(RefService::Encoding)
 Q_DECLARE_METATYPE(Http::HttpError::Kind)
 
 namespace {
-
-// A port on 127.0.0.1 that nothing listens on.
-int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // A small server for answers the reference service does not give
 // (redirects, broken or chunked bodies).
@@ -96,16 +79,14 @@ class TestHttp : public QObject
 {
     Q_OBJECT
 
-    ReferenceService *service = nullptr;
+    std::unique_ptr<ReferenceService> service;
     LocalServer local;
     QByteArray document = sampleDocument(20000);
 
 private slots:
     void initTestCase()
     {
-        ReferenceService::Config config;
-        config.logToStderr = false;
-        service = new ReferenceService(config);
+        service = quietService();
         QVERIFY(service->start());
 
         local.server.Get("/to-http", [this](const httplib::Request &, httplib::Response &res) {
@@ -147,7 +128,7 @@ private slots:
         QVERIFY(local.start());
     }
 
-    void cleanupTestCase() { delete service; }
+    void cleanupTestCase() { service.reset(); }
 
     void init()
     {

@@ -1,3 +1,4 @@
+#include "CatalogueTestSupport.h"
 #include "IcecastFetcher.h"
 #include "IcecastView.h"
 #include "LangMsg.h"
@@ -7,9 +8,6 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include <httplib.h>
-
-#include <condition_variable>
 #include <thread>
 
 namespace {
@@ -32,52 +30,6 @@ QStringList names(const std::vector<StreamInfoPtr> &rows)
     return out;
 }
 
-// A directory server whose answer waits until the test lets it go, so that
-// a second request can be made while a download is known to be running.
-class HeldServer
-{
-public:
-    explicit HeldServer(const QByteArray &body) : m_body(body.toStdString())
-    {
-        m_server.Get("/yp.xml", [this](const httplib::Request &, httplib::Response &res) {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_arrived = true;
-            m_changed.notify_all();
-            m_changed.wait_for(lock, std::chrono::seconds(20), [this] { return m_released; });
-            res.set_content(m_body, "text/xml");
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~HeldServer()
-    {
-        release();
-        m_server.stop();
-        m_thread.join();
-    }
-    int port() const { return m_port; }
-    bool waitForRequest()
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(20), [this] { return m_arrived; });
-    }
-    void release()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_released = true;
-        m_changed.notify_all();
-    }
-
-private:
-    std::string m_body;
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_arrived = false;
-    bool m_released = false;
-};
 } // namespace
 
 class TestIcecast : public QObject
@@ -96,9 +48,7 @@ class TestIcecast : public QObject
 private slots:
     void initTestCase()
     {
-        ReferenceService::Config config;
-        config.logToStderr = false;
-        m_service = std::make_unique<ReferenceService>(config);
+        m_service = quietService();
         QVERIFY(m_service->start());
         qputenv("QUORVANTEL_ICECAST_HOST", m_service->hostPort().toUtf8());
     }
@@ -359,12 +309,12 @@ private slots:
 
     void requestDuringDownload()
     {
-        HeldServer server(directory(entryXml("Late", "Pop", "1", "http://127.0.0.1/l")));
+        HeldServer server("/yp.xml", directory(entryXml("Late", "Pop", "1", "http://127.0.0.1/l")));
         qputenv("QUORVANTEL_ICECAST_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
         IcecastView view;
         std::vector<StreamInfoPtr> workerRows;
         std::thread worker([&] { workerRows = view.getActiveStreams(); });
-        const bool arrived = server.waitForRequest();
+        const bool arrived = server.waitForRequests(1);
         // The download runs: another thread is not held up and finds none.
         const auto early = view.getActiveStreams();
         server.release();
@@ -447,11 +397,11 @@ private slots:
 
     void loadWaitsForRunningDownload()
     {
-        HeldServer server(directory(entryXml("Late", "Pop", "1", "http://127.0.0.1/l")));
+        HeldServer server("/yp.xml", directory(entryXml("Late", "Pop", "1", "http://127.0.0.1/l")));
         qputenv("QUORVANTEL_ICECAST_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
         IcecastView view;
         std::thread requester([&] { view.getActiveStreams(); });
-        const bool arrived = server.waitForRequest();
+        const bool arrived = server.waitForRequests(1);
         // The directory being downloaded by a request: load gives that
         // download's list, not the empty one held while it runs.
         std::shared_ptr<const StreamList> loaded;

@@ -1,3 +1,4 @@
+#include "CatalogueTestSupport.h"
 #include "LangMsg.h"
 #include "Options.h"
 #include "ReferenceService.h"
@@ -6,29 +7,7 @@
 
 #include <QtTest>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
-
-QByteArray closedHost()
-{
-    return QByteArray("127.0.0.1:") + QByteArray::number(closedPort());
-}
 
 RefService::CatalogueEntry entry(int id, const QString &name, const QString &category = "News",
                                  const QString &language = "English", const QString &country = "Norway")
@@ -41,13 +20,6 @@ RefService::CatalogueEntry entry(int id, const QString &name, const QString &cat
     e.country = country;
     e.url = QStringLiteral("mms://127.0.0.1/%1").arg(id);
     return e;
-}
-
-void writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 QString failureText(const std::function<void()> &call, QString *cause = nullptr)
@@ -76,7 +48,7 @@ class TestManager : public QObject
 {
     Q_OBJECT
 
-    ReferenceService *service = nullptr;
+    std::unique_ptr<ReferenceService> service;
     QTemporaryDir *dir = nullptr;
     QString originalDir;
     const QString connectError = QStringLiteral("Firewall blocking error");
@@ -87,13 +59,11 @@ class TestManager : public QObject
 private slots:
     void initTestCase()
     {
-        ReferenceService::Config config;
-        config.logToStderr = false;
-        service = new ReferenceService(config);
+        service = quietService();
         QVERIFY(service->start());
         originalDir = QDir::currentPath();
     }
-    void cleanupTestCase() { delete service; }
+    void cleanupTestCase() { service.reset(); }
 
     void init()
     {

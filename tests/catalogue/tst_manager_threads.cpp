@@ -1,3 +1,4 @@
+#include "CatalogueTestSupport.h"
 #include "Options.h"
 #include "ReferenceService.h"
 #include "StreamsManager.h"
@@ -15,16 +16,14 @@ class TestManagerThreads : public QObject
 {
     Q_OBJECT
 
-    ReferenceService *service = nullptr;
+    std::unique_ptr<ReferenceService> service;
     QTemporaryDir dir;
     QString originalDir;
 
 private slots:
     void initTestCase()
     {
-        ReferenceService::Config config;
-        config.logToStderr = false;
-        service = new ReferenceService(config);
+        service = quietService();
         QVERIFY(service->start());
         QVERIFY(dir.isValid());
         originalDir = QDir::currentPath();
@@ -35,7 +34,7 @@ private slots:
     void cleanupTestCase()
     {
         QDir::setCurrent(originalDir);
-        delete service;
+        service.reset();
     }
 
     void readersDuringLoads()

@@ -1,3 +1,4 @@
+#include "CatalogueTestSupport.h"
 #include "Options.h"
 
 #include <QRegularExpression>
@@ -19,20 +20,6 @@ const QByteArray HEAD = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
 QByteArray settings(const QByteArray &options, const QByteArray &favorites = "<Favorites/>")
 {
     return HEAD + "<Settings><Options>" + options + "</Options>" + favorites + "</Settings>\n";
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return f.readAll();
-}
-
-bool writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 QString passwordElement(const QByteArray &file)

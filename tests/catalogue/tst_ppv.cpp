@@ -1,3 +1,4 @@
+#include "CatalogueTestSupport.h"
 #include "LangMsg.h"
 #include "Options.h"
 #include "PPVFetcher.h"
@@ -8,9 +9,6 @@
 #include <QRegularExpression>
 #include <QtTest>
 
-#include <httplib.h>
-
-#include <condition_variable>
 #include <thread>
 
 using RefService::PpvMovie;
@@ -62,59 +60,6 @@ PPVStreamInfoPtr findMovie(const std::vector<StreamInfoPtr> &rows, int id)
     return nullptr;
 }
 
-// A catalogue server whose answer to "/getppv.php" waits until the test lets
-// it go.
-class HeldServer
-{
-public:
-    explicit HeldServer(const QByteArray &body) : m_body(body.toStdString())
-    {
-        m_server.Get("/getppv.php", [this](const httplib::Request &, httplib::Response &res) {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            ++m_requests;
-            m_changed.notify_all();
-            if (m_requests > 1)
-                m_changed.wait_for(lock, std::chrono::seconds(20), [this] { return m_released; });
-            res.set_content(m_body, "text/xml");
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~HeldServer()
-    {
-        release();
-        m_server.stop();
-        m_thread.join();
-    }
-    int port() const { return m_port; }
-    // Waits until the given number of requests has come.
-    bool waitForRequests(int count)
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        return m_changed.wait_for(lock, std::chrono::seconds(20), [&] { return m_requests >= count; });
-    }
-    void release()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_released = true;
-        m_changed.notify_all();
-    }
-    int requests()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_requests;
-    }
-
-private:
-    std::string m_body;
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_requests = 0;
-    bool m_released = false;
-};
 } // namespace
 
 class TestPpv : public QObject
@@ -126,9 +71,7 @@ class TestPpv : public QObject
 private slots:
     void initTestCase()
     {
-        ReferenceService::Config config;
-        config.logToStderr = false;
-        m_service = std::make_unique<ReferenceService>(config);
+        m_service = quietService();
         QVERIFY(m_service->start());
         qputenv("QUORVANTEL_CATALOGUE_HOST", m_service->hostPort().toUtf8());
     }
@@ -376,7 +319,7 @@ private slots:
 
     void requestDuringDownload()
     {
-        HeldServer server(ppvXml(entryXml("1", "false", "Only"), QByteArray()));
+        HeldServer server("/getppv.php", ppvXml(entryXml("1", "false", "Only"), QByteArray()), 2);
         qputenv("QUORVANTEL_CATALOGUE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
         PPVView view;
         const auto first = view.getActiveStreams(); // answered at once
@@ -486,7 +429,7 @@ private slots:
 
     void reloadAfterRunningDownload()
     {
-        HeldServer server(ppvXml(entryXml("1", "false", "Only"), QByteArray()));
+        HeldServer server("/getppv.php", ppvXml(entryXml("1", "false", "Only"), QByteArray()), 2);
         qputenv("QUORVANTEL_CATALOGUE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
         PPVView view;
         view.getActiveStreams();

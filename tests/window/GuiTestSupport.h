@@ -6,6 +6,7 @@
 
 #include "Gui.h"
 #include "Options.h"
+#include "RecordTable.h"
 #include "ReferenceService.h"
 
 #include <QApplication>
@@ -200,4 +201,32 @@ inline bool waitForLoads(QSignalSpy &spy, int count, int timeoutMs = 15000)
     // Let the tasks the rebuild posted run.
     QTest::qWait(20);
     return spy.count() >= count;
+}
+
+// The address of a media file that the service answers 20 seconds late, so
+// that a player still waits for it while a test runs.
+inline QString heldMedia(ReferenceService &service)
+{
+    const QString media = service.mediaUrl(QStringLiteral("held.mp4"));
+    service.setDelay(QStringLiteral("/media/held.mp4"), 20000);
+    return media;
+}
+
+// Opens gui, at 1000 x 700 (shown or not), and waits until it is on screen
+// when shown and has ended its first load.
+inline bool openAndWaitForLoad(Gui &gui, bool show = true)
+{
+    QSignalSpy loads(&gui, &Gui::loadFinished);
+    gui.resize(1000, 700);
+    gui.open(show);
+    if (show && !QTest::qWaitForWindowExposed(&gui))
+        return false;
+    return waitForLoads(loads, 1);
+}
+
+// Clicks the middle of the row's first cell.
+inline void clickRow(RecordTableView *table, int row)
+{
+    const QRect rect = table->visualRect(table->model()->index(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
 }

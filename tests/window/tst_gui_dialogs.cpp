@@ -22,12 +22,6 @@
 
 namespace {
 
-void clickRow(RecordTableView *table, int row)
-{
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-}
-
 } // namespace
 
 class TestGuiDialogs : public QObject
@@ -63,11 +57,7 @@ void TestGuiDialogs::init()
     QVERIFY(m_service);
     m_service->setCatalogue(smallCatalogue());
     m_gui = std::make_unique<Gui>();
-    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
-    m_gui->resize(1000, 700);
-    m_gui->open(true);
-    QVERIFY(QTest::qWaitForWindowExposed(m_gui.get()));
-    QVERIFY(waitForLoads(loads, 1));
+    QVERIFY(openAndWaitForLoad(*m_gui));
 }
 
 void TestGuiDialogs::cleanup()

@@ -71,12 +71,6 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void clickRow(RecordTableView *table, int row)
-{
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-}
-
 } // namespace
 
 class TestGuiExit : public QObject

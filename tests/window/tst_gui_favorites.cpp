@@ -23,12 +23,6 @@ QStringList favoriteNames(Gui &gui)
     return list;
 }
 
-void clickRow(RecordTableView *table, int row)
-{
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-}
-
 // Drags data over the favourites table and drops it; whether the table
 // took the drag.
 bool dropOnFavorites(Gui &gui, const QMimeData *data)
@@ -84,11 +78,7 @@ void TestGuiFavorites::init()
     QVERIFY(m_service);
     m_service->setCatalogue(smallCatalogue());
     m_gui = std::make_unique<Gui>();
-    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
-    m_gui->resize(1000, 700);
-    m_gui->open(true);
-    QVERIFY(QTest::qWaitForWindowExposed(m_gui.get()));
-    QVERIFY(waitForLoads(loads, 1));
+    QVERIFY(openAndWaitForLoad(*m_gui));
     QVERIFY(m_gui->favoritesTable);
     QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
 }

@@ -23,12 +23,6 @@
 
 namespace {
 
-void clickRow(RecordTableView *table, int row)
-{
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-}
-
 int rowNamed(BottomList *tab, const QString &name)
 {
     for (int i = 0; i < tab->getTableViewer()->rowCount(); ++i) {
@@ -119,15 +113,10 @@ void TestGuiPlayback::init()
     QVERIFY(m_service);
     // The media answer late: the players wait for them while a test runs,
     // so no playback failure comes in between.
-    const QString media = m_service->mediaUrl(QStringLiteral("held.mp4"));
-    m_service->setDelay(QStringLiteral("/media/held.mp4"), 20000);
+    const QString media = heldMedia(*m_service);
     m_service->setCatalogue(smallCatalogue(media));
     m_gui = std::make_unique<Gui>();
-    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
-    m_gui->resize(1000, 700);
-    m_gui->open(true);
-    QVERIFY(QTest::qWaitForWindowExposed(m_gui.get()));
-    QVERIFY(waitForLoads(loads, 1));
+    QVERIFY(openAndWaitForLoad(*m_gui));
 }
 
 void TestGuiPlayback::cleanup()

@@ -22,12 +22,6 @@
 
 namespace {
 
-void clickRow(RecordTableView *table, int row)
-{
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile f(path);
@@ -98,16 +92,10 @@ bool TestGuiReviewStartup::openLoaded(bool show)
     if (!m_service)
         return false;
     // The media answer late, so no playback failure comes in between.
-    const QString media = m_service->mediaUrl(QStringLiteral("held.mp4"));
-    m_service->setDelay(QStringLiteral("/media/held.mp4"), 20000);
+    const QString media = heldMedia(*m_service);
     m_service->setCatalogue(smallCatalogue(media));
     m_gui = std::make_unique<Gui>();
-    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
-    m_gui->resize(1000, 700);
-    m_gui->open(show);
-    if (show && !QTest::qWaitForWindowExposed(m_gui.get()))
-        return false;
-    return waitForLoads(loads, 1);
+    return openAndWaitForLoad(*m_gui, show);
 }
 
 void TestGuiReviewStartup::accelerators_data()
@@ -260,8 +248,7 @@ void TestGuiReviewStartup::closeWhileFullScreenEndsProgram()
     TestWorkspace workspace;
     auto service = startService();
     QVERIFY(service);
-    const QString media = service->mediaUrl(QStringLiteral("held.mp4"));
-    service->setDelay(QStringLiteral("/media/held.mp4"), 20000);
+    const QString media = heldMedia(*service);
     service->setCatalogue(smallCatalogue(media));
     Options::setUpdateEnabled(true);
     bool fullScreen = false;

@@ -54,12 +54,6 @@ QStringList names(RecordTableModel *model)
     return list;
 }
 
-void clickRow(RecordTableView *table, int row)
-{
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-}
-
 bool dropOnFavorites(Gui &gui, const QMimeData *data)
 {
     QWidget *target = gui.favoritesTable->viewport();
@@ -306,8 +300,7 @@ void TestGuiReviewTables::reloadWhilePlaying()
     m_service->setGlobalRental(701, 600);
     // The media answer late, so the player is still waiting when the
     // reload comes.
-    const QString media = m_service->mediaUrl(QStringLiteral("held.mp4"));
-    m_service->setDelay(QStringLiteral("/media/held.mp4"), 20000);
+    const QString media = heldMedia(*m_service);
     QVERIFY(startWindow(smallCatalogue(media)));
 
     BottomList *tv = m_gui->bottomTab(1);
@@ -356,8 +349,7 @@ void TestGuiReviewTables::keyboardMenuAfterTabSwitch()
 {
     m_service = startService();
     QVERIFY(m_service);
-    const QString media = m_service->mediaUrl(QStringLiteral("held.mp4"));
-    m_service->setDelay(QStringLiteral("/media/held.mp4"), 20000);
+    const QString media = heldMedia(*m_service);
     QVERIFY(startWindow(smallCatalogue(media)));
     BottomList *tv = m_gui->bottomTab(1);
     BottomList *radio = m_gui->bottomTab(2);
@@ -432,8 +424,7 @@ void TestGuiReviewTables::playFirstFavoriteWithRentalsInFront()
     m_service->setPpvMovies({movie(701, QStringLiteral("Rented Movie"), 5400)});
     m_service->clearRentals();
     m_service->setGlobalRental(701, 600);
-    const QString media = m_service->mediaUrl(QStringLiteral("held.mp4"));
-    m_service->setDelay(QStringLiteral("/media/held.mp4"), 20000);
+    const QString media = heldMedia(*m_service);
     QVERIFY(startWindow(smallCatalogue(media)));
     BottomList *tv = m_gui->bottomTab(1);
     clickRow(tv->getTable(), 0);
@@ -457,8 +448,7 @@ void TestGuiReviewTables::favoritesMenuPlaysTheFavorite()
 {
     m_service = startService();
     QVERIFY(m_service);
-    const QString media = m_service->mediaUrl(QStringLiteral("held.mp4"));
-    m_service->setDelay(QStringLiteral("/media/held.mp4"), 20000);
+    const QString media = heldMedia(*m_service);
     QVERIFY(startWindow(smallCatalogue(media)));
     BottomList *tv = m_gui->bottomTab(1);
     clickRow(tv->getTable(), 0);

@@ -34,9 +34,7 @@ void clickHeader(BottomList *tab, int column)
 
 void clickRow(BottomList *tab, int row)
 {
-    RecordTableView *table = tab->getTable();
-    const QRect rect = table->visualRect(table->model()->index(row, 0));
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+    clickRow(tab->getTable(), row);
 }
 
 QByteArray directory()
@@ -115,11 +113,7 @@ void TestGuiTables::init()
     m_service->setPpvMovies(movies());
     m_service->clearRentals();
     m_gui = std::make_unique<Gui>();
-    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
-    m_gui->resize(1000, 700);
-    m_gui->open(true);
-    QVERIFY(QTest::qWaitForWindowExposed(m_gui.get()));
-    QVERIFY(waitForLoads(loads, 1));
+    QVERIFY(openAndWaitForLoad(*m_gui));
     QVERIFY(m_gui->bottomTab(1));
 }
 

@@ -4,6 +4,7 @@
 #include "Options.h"
 
 #include <QDesktopServices>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QUrl>
@@ -41,6 +42,16 @@ QPushButton *ModalDialog::makeButton(const QString &text, QWidget *parent)
     button->setAutoDefault(false);
     button->setDefault(false);
     return button;
+}
+
+QGridLayout *ModalDialog::makeEvenGrid(int columns)
+{
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(5, 5, 5, 5);
+    grid->setSpacing(5);
+    for (int column = 0; column < columns; ++column)
+        grid->setColumnStretch(column, 1);
+    return grid;
 }
 
 void ModalDialog::keyPressEvent(QKeyEvent *event)

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 
+class QGridLayout;
 class QPushButton;
 class TulException;
 
@@ -46,6 +47,10 @@ protected:
 
     // A push button that leaves the Return key to the dialog.
     QPushButton *makeButton(const QString &text, QWidget *parent);
+
+    // The dialog's layout as the forms have it: a grid of this many columns
+    // of equal width, with 5 pixels of margin and spacing.
+    QGridLayout *makeEvenGrid(int columns);
 
 private:
     QPushButton *m_defaultButton = nullptr;

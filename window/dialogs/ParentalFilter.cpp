@@ -18,11 +18,7 @@ ParentalFilter::ParentalFilter(QWidget *parent) : ModalDialog(parent)
     setWindowTitle(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_TITLE")));
     placeDialog(OFFSET_X, offsetY(monitorCount()), WIDTH, HEIGHT);
 
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(5, 5, 5, 5);
-    grid->setSpacing(5);
-    for (int column = 0; column < 3; ++column)
-        grid->setColumnStretch(column, 1);
+    QGridLayout *grid = makeEvenGrid(3);
 
     // The two password fields.
     auto *setGroup = new QGroupBox(LangMsg::getMsg(QStringLiteral("SET_PASSWORD")), this);

@@ -15,11 +15,7 @@ PasswordEntryDialog::PasswordEntryDialog(QWidget *parent) : ModalDialog(parent)
     setWindowTitle(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_PASSWORD")));
     placeDialog(OFFSET_X, offsetY(monitorCount()), WIDTH, HEIGHT);
 
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(5, 5, 5, 5);
-    grid->setSpacing(5);
-    for (int column = 0; column < 3; ++column)
-        grid->setColumnStretch(column, 1);
+    QGridLayout *grid = makeEvenGrid(3);
 
     m_label = new QLabel(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_WRITE_IN_PASSWORD")), this);
     m_label->setMinimumWidth(160);

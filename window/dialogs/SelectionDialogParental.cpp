@@ -12,11 +12,7 @@ SelectionDialogParental::SelectionDialogParental(QWidget *parent, bool visible) 
     setWindowTitle(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_PASSWORD")));
     placeDialog(OFFSET_X, offsetY(monitorCount()), WIDTH, HEIGHT);
 
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(5, 5, 5, 5);
-    grid->setSpacing(5);
-    for (int column = 0; column < 3; ++column)
-        grid->setColumnStretch(column, 1);
+    QGridLayout *grid = makeEvenGrid(3);
 
     m_label = new QLabel(LangMsg::getMsg(QStringLiteral("SELECTION_DIALOG_SELECT")), this);
     m_label->setMinimumWidth(160);

@@ -67,11 +67,7 @@ StreamTipsDialog::StreamTipsDialog(QWidget *parent, const std::optional<QStringL
     setWindowTitle(LangMsg::getMsg(QStringLiteral("MESSAGEBOX_STREAMTIPS_TITLE")));
     placeDialog(OFFSET_X, OFFSET_Y, WIDTH, HEIGHT);
 
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(5, 5, 5, 5);
-    grid->setSpacing(5);
-    for (int column = 0; column < 3; ++column)
-        grid->setColumnStretch(column, 1);
+    QGridLayout *grid = makeEvenGrid(3);
 
     // The text fields keep their widths; none of them fills its cells.
     auto textField = [this](int widthHint) {

@@ -1,11 +1,9 @@
 #include "StreamTipsFlow.h"
 
-#include "ErrorDisplay.h"
-#include "LangMsg.h"
+#include "SendFlow.h"
 #include "StreamTipsDialog.h"
 #include "StreamsManager.h"
 #include "StreamsView.h"
-#include "TulException.h"
 
 std::optional<QStringList> StreamTipsFlow::choices(const std::vector<StreamFilterPtr> &entries)
 {
@@ -34,17 +32,7 @@ bool StreamTipsFlow::run(QWidget *parent, StreamsManager &manager, StreamsView &
     }
     if (!stream)
         return false;
-    try {
-        manager.streamTips(*stream, description);
-    } catch (const TulException &e) {
-        if (showError)
-            showError(e);
-        else
-            ErrorDisplay::show(parent, e, true);
-        return false;
-    }
-    showMessageBox(parent, QMessageBox::Information,
-                   LangMsg::getMsg(QStringLiteral("MESSAGEBOX_STREAMTIPS_SENDT_TITLE")),
-                   LangMsg::getMsg(QStringLiteral("MESSAGEBOX_STREAMTIPS_SENDT_MESSAGE")));
-    return true;
+    return SendFlow::sendAndConfirm(
+        parent, [&] { manager.streamTips(*stream, description); }, showError,
+        QStringLiteral("MESSAGEBOX_STREAMTIPS_SENDT_TITLE"), QStringLiteral("MESSAGEBOX_STREAMTIPS_SENDT_MESSAGE"));
 }

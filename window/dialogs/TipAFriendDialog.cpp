@@ -17,11 +17,7 @@ TipAFriendDialog::TipAFriendDialog(QWidget *parent) : ModalDialog(parent)
     setMessage(LangMsg::getMsg(QStringLiteral("MESSAGEBOX_TIPAFRIENDMESSAGE")) + QStringLiteral(": "));
     placeDialog(OFFSET_X, offsetY(monitorCount()), WIDTH, HEIGHT);
 
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(5, 5, 5, 5);
-    grid->setSpacing(5);
-    for (int column = 0; column < 3; ++column)
-        grid->setColumnStretch(column, 1);
+    QGridLayout *grid = makeEvenGrid(3);
 
     // The explanation.
     auto *infoGroup = new QGroupBox(this);

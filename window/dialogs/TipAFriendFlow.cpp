@@ -1,11 +1,9 @@
 #include "TipAFriendFlow.h"
 
-#include "ErrorDisplay.h"
-#include "LangMsg.h"
 #include "Options.h"
+#include "SendFlow.h"
 #include "StreamsManager.h"
 #include "TipAFriendDialog.h"
-#include "TulException.h"
 
 bool TipAFriendFlow::run(QWidget *parent, StreamsManager &manager, const TulErrorHandler &showError)
 {
@@ -17,17 +15,7 @@ bool TipAFriendFlow::run(QWidget *parent, StreamsManager &manager, const TulErro
     }
     if (!address || address->length() < 6)
         return false;
-    try {
-        manager.recruitPerson(Options::getSerial(), *address);
-    } catch (const TulException &e) {
-        if (showError)
-            showError(e);
-        else
-            ErrorDisplay::show(parent, e, true);
-        return false;
-    }
-    showMessageBox(parent, QMessageBox::Information,
-                   LangMsg::getMsg(QStringLiteral("MESSAGEBOX_TIPAFRIEND_SENDT_TITLE")),
-                   LangMsg::getMsg(QStringLiteral("MESSAGEBOX_TIPAFRIEND_SENDT_MESSAGE")));
-    return true;
+    return SendFlow::sendAndConfirm(
+        parent, [&] { manager.recruitPerson(Options::getSerial(), *address); }, showError,
+        QStringLiteral("MESSAGEBOX_TIPAFRIEND_SENDT_TITLE"), QStringLiteral("MESSAGEBOX_TIPAFRIEND_SENDT_MESSAGE"));
 }

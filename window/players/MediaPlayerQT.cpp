@@ -1,9 +1,6 @@
 #include "MediaPlayerQT.h"
 
 #include "AutomationCall.h"
-#include "OleFrame.h"
-#include "PlayerArea.h"
-#include "TulException.h"
 
 namespace {
 const QString kProgId = QStringLiteral("QuickTime.QuickTime");
@@ -13,30 +10,7 @@ MediaPlayerQT::MediaPlayerQT(QWidget *parent)
 {
     m_isStopped = false;
     m_isPaused = false;
-    try {
-        oleFrame = new OleFrame(parent, 0);
-        PlayerArea::place(parent, oleFrame);
-        oleControlSite = new OleControlSite(oleFrame, 0, kProgId);
-        const int verb = oleControlSite->doVerb(Ole::OLEIVERB_SHOW);
-        if (verb != Ole::S_OK)
-            throw OleError(verb, QStringLiteral("The QuickTime control refused to show"));
-        QObject::connect(oleControlSite, &OleControlSite::playbackFailed, MediaPlayerStatus::of(parent),
-                         &MediaPlayerStatus::post);
-        PlayerArea::layOut(oleControlSite);
-        PlayerArea::layOut(oleFrame);
-        PlayerArea::layOut(parent);
-    } catch (const std::exception &) {
-        delete oleControlSite;
-        oleControlSite = nullptr;
-        delete oleFrame;
-        oleFrame = nullptr;
-        throw TulException(QStringLiteral("ERROR_QTINVOKE"));
-    }
-}
-
-MediaPlayerQT::~MediaPlayerQT()
-{
-    dispose();
+    embed(parent, kProgId, QStringLiteral("The QuickTime control refused to show"), QStringLiteral("ERROR_QTINVOKE"));
 }
 
 void MediaPlayerQT::stop()
@@ -74,21 +48,8 @@ bool MediaPlayerQT::isFullscreen()
     return false;
 }
 
-bool MediaPlayerQT::isActivexControl()
-{
-    return true;
-}
-
 void MediaPlayerQT::fullscreen(bool)
 {
-}
-
-void MediaPlayerQT::dispose()
-{
-    delete oleControlSite;
-    oleControlSite = nullptr;
-    delete oleFrame;
-    oleFrame = nullptr;
 }
 
 bool MediaPlayerQT::changeUrl(const QString &url)

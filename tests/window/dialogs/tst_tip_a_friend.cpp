@@ -20,6 +20,15 @@
 
 namespace {
 const QString PATH = QStringLiteral("/tul/prog/recruitperson.php");
+
+// The step for the form that opens: a friend's address, then Send.
+void sendToFriend(QWidget *w)
+{
+    auto *form = qobject_cast<TipAFriendDialog *>(w);
+    QVERIFY(form);
+    QTest::keyClicks(form->addressField(), QStringLiteral("friend@example.org"));
+    QTest::mouseClick(form->sendButton(), Qt::LeftButton);
+}
 }
 
 class TestTipAFriend : public QObject
@@ -257,12 +266,7 @@ private slots:
         QString shownClass;
         QWidget *shownParent = nullptr;
         ModalDriver driver;
-        driver.then([](QWidget *w) {
-            auto *form = qobject_cast<TipAFriendDialog *>(w);
-            QVERIFY(form);
-            QTest::keyClicks(form->addressField(), QStringLiteral("friend@example.org"));
-            QTest::mouseClick(form->sendButton(), Qt::LeftButton);
-        });
+        driver.then(sendToFriend);
         driver.then([&](QWidget *w) {
             shownClass = QString::fromLatin1(w->metaObject()->className());
             shownParent = w->parentWidget();
@@ -284,12 +288,7 @@ private slots:
         StreamsManager manager;
         QWidget window;
         ModalDriver driver;
-        driver.then([](QWidget *w) {
-            auto *form = qobject_cast<TipAFriendDialog *>(w);
-            QVERIFY(form);
-            QTest::keyClicks(form->addressField(), QStringLiteral("friend@example.org"));
-            QTest::mouseClick(form->sendButton(), Qt::LeftButton);
-        });
+        driver.then(sendToFriend);
         QStringList errors;
         QVERIFY(!TipAFriendFlow::run(&window, manager, [&](const TulException &e) { errors << e.getMsg(); }));
         QCOMPARE(errors, QStringList{QStringLiteral("Firewall blocking error")});
