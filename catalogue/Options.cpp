@@ -12,11 +12,15 @@
 #include <pugixml.hpp>
 #include <sodium.h>
 
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -45,7 +49,11 @@ constexpr size_t PWHASH_MEMLIMIT = 19u * 1024u * 1024u;
 struct Favorite
 {
     StreamInfoPtr record;
-    std::shared_ptr<const pugi::xml_document> stored; // holds a copy of the "Entry" element
+    // A stored entry's "Entry" element in the parsed settings file, which it
+    // keeps alive; the stored entries of one file share it, so the file is
+    // held once however many there are.
+    std::shared_ptr<const pugi::xml_document> file;
+    pugi::xml_node stored;
     int streamId = 0;      // the catalogue id of a stored entry that can be bound
     bool bindable = false; // a stored catalogue entry with a numeric "StreamId"
     bool fromFile = false; // came from the settings file (not added in this run)
@@ -248,27 +256,35 @@ bool isPayPerView(const StreamInfoPtr &record)
     return dynamic_cast<const PPVStreamInfo *>(record.get()) != nullptr;
 }
 
-std::shared_ptr<const pugi::xml_document> copyOf(pugi::xml_node element)
+// A favourite read from the file that stays a stored entry.
+void keepStored(Favorite &favorite, const std::shared_ptr<const pugi::xml_document> &file, pugi::xml_node entry)
 {
-    auto doc = std::make_shared<pugi::xml_document>();
-    doc->append_copy(element);
-    return doc;
+    favorite.file = file;
+    favorite.stored = entry;
 }
 
-Favorite favoriteFromEntry(pugi::xml_node entry)
+// A stored entry bound to its stream: the file is no longer needed for it.
+void bind(Favorite &favorite, const StreamInfoPtr &record)
+{
+    favorite.record = record;
+    favorite.file.reset();
+    favorite.stored = pugi::xml_node();
+}
+
+Favorite favoriteFromEntry(const std::shared_ptr<const pugi::xml_document> &file, pugi::xml_node entry)
 {
     Favorite favorite;
     favorite.fromFile = true;
     const pugi::xml_attribute format = entry.attribute("format");
     if (!format) {
-        favorite.stored = copyOf(entry);
+        keepStored(favorite, file, entry);
         return favorite;
     }
     const QString formatText = QString::fromUtf8(format.value());
     if (formatText == ICECAST) {
         const std::optional<int> bitrate = parseDecimal(childTextTrim(entry, "Bitrate"));
         if (!bitrate) {
-            favorite.stored = copyOf(entry);
+            keepStored(favorite, file, entry);
             return favorite;
         }
         auto record = std::make_shared<StreamInfo>();
@@ -280,13 +296,46 @@ Favorite favoriteFromEntry(pugi::xml_node entry)
         favorite.record = record;
         return favorite;
     }
-    favorite.stored = copyOf(entry);
+    keepStored(favorite, file, entry);
     const std::optional<int> id = parseDecimal(childTextTrim(entry, "StreamId"));
     if (id) {
         favorite.bindable = true;
         favorite.streamId = *id;
     }
     return favorite;
+}
+
+// The favourites of the file in ascending stored position ("index", the
+// place of a favourite's first occurrence when it was written). Of two
+// entries with one position the later one in the file takes it, as the
+// writer gives a directory stream listed twice the position of the first.
+// Positions have no upper limit. An entry without a usable position
+// (missing, negative, not a number) is kept too: after the others, in file
+// order.
+std::vector<Favorite> storedFavorites(const std::shared_ptr<const pugi::xml_document> &file,
+                                      pugi::xml_node section)
+{
+    std::vector<std::pair<int, Favorite>> placed;
+    std::vector<Favorite> unplaced;
+    for (pugi::xml_node entry : section.children("Entry")) {
+        const std::optional<int> position = parseDecimal(QString::fromUtf8(entry.attribute("index").value()));
+        if (position && *position >= 0)
+            placed.emplace_back(*position, favoriteFromEntry(file, entry));
+        else
+            unplaced.push_back(favoriteFromEntry(file, entry));
+    }
+    std::stable_sort(placed.begin(), placed.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<Favorite> stored;
+    stored.reserve(placed.size() + unplaced.size());
+    for (size_t i = 0; i < placed.size(); ++i) {
+        if (i + 1 < placed.size() && placed[i + 1].first == placed[i].first)
+            continue; // a later entry has this position
+        stored.push_back(std::move(placed[i].second));
+    }
+    for (Favorite &f : unplaced)
+        stored.push_back(std::move(f));
+    return stored;
 }
 
 // Appends a record unless it is refused; a stored entry waiting for the same
@@ -303,8 +352,7 @@ void addFavoriteLocked(State &s, const StreamInfoPtr &stream)
         }
         for (Favorite &f : s.favorites) {
             if (!f.record && f.bindable && f.streamId == id) {
-                f.record = stream;
-                f.stored.reset();
+                bind(f, stream);
                 return;
             }
         }
@@ -316,34 +364,35 @@ void addFavoriteLocked(State &s, const StreamInfoPtr &stream)
 
 // Binds stored catalogue entries whose stream the catalogue now holds. An
 // entry for a stream that is already a favourite is dropped (it was the same
-// favourite twice).
+// favourite twice). One pass: the ids given out are kept in a set, and the
+// list is compacted as it goes, so many stored entries naming the same few
+// streams cost no more than as many different ones.
 void bindStoredLocked(State &s, const StreamMap &map)
 {
-    for (auto it = s.favorites.begin(); it != s.favorites.end();) {
-        if (it->record || !it->bindable) {
-            ++it;
-            continue;
-        }
-        const auto found = map.find(it->streamId);
-        if (found == map.end() || !found->second || isPayPerView(found->second)) {
-            ++it;
-            continue;
-        }
-        bool present = false;
-        for (const Favorite &f : s.favorites) {
-            if (f.record && f.record->getId() == it->streamId) {
-                present = true;
-                break;
+    const auto waiting = [](const Favorite &f) { return !f.record && f.bindable; };
+    if (std::none_of(s.favorites.begin(), s.favorites.end(), waiting))
+        return;
+    std::unordered_set<int> present;
+    present.reserve(s.favorites.size());
+    for (const Favorite &f : s.favorites) {
+        if (f.record)
+            present.insert(f.record->getId());
+    }
+    auto kept = s.favorites.begin();
+    for (auto it = s.favorites.begin(); it != s.favorites.end(); ++it) {
+        if (waiting(*it)) {
+            const auto found = map.find(it->streamId);
+            if (found != map.end() && found->second && !isPayPerView(found->second)) {
+                if (!present.insert(it->streamId).second)
+                    continue; // the same favourite twice: dropped
+                bind(*it, found->second);
             }
         }
-        if (present) {
-            it = s.favorites.erase(it);
-            continue;
-        }
-        it->record = found->second;
-        it->stored.reset();
-        ++it;
+        if (kept != it)
+            *kept = std::move(*it);
+        ++kept;
     }
+    s.favorites.erase(kept, s.favorites.end());
 }
 
 void bindStored(StreamsManager *manager)
@@ -357,23 +406,17 @@ void bindStored(StreamsManager *manager)
     bindStoredLocked(state(), *map);
 }
 
-void appendEntry(pugi::xml_node favorites, const State &s, size_t position)
+// Appends the "Entry" of the favourite at position; first is the position of
+// its record's first occurrence in the list.
+void appendEntry(pugi::xml_node favorites, const Favorite &f, size_t position, size_t first)
 {
-    const Favorite &f = s.favorites[position];
     if (!f.record) {
-        pugi::xml_node entry = favorites.append_copy(f.stored->first_child());
+        pugi::xml_node entry = favorites.append_copy(f.stored);
         pugi::xml_attribute index = entry.attribute("index");
         if (!index)
             index = entry.prepend_attribute("index");
         index.set_value(static_cast<long long>(position));
         return;
-    }
-    size_t first = position;
-    for (size_t i = 0; i < position; ++i) {
-        if (s.favorites[i].record == f.record) {
-            first = i;
-            break;
-        }
     }
     pugi::xml_node entry = favorites.append_child("Entry");
     entry.append_attribute("index").set_value(static_cast<long long>(first));
@@ -386,6 +429,19 @@ void appendEntry(pugi::xml_node favorites, const State &s, size_t position)
     if (format == ICECAST) {
         appendText(entry, "Bitrate", QString::number(f.record->getBitrate()));
         appendText(entry, "Url", f.record->getUrl());
+    }
+}
+
+// The favourites in list order. The first occurrence of each record is
+// found in one pass, so a long list is written in linear time.
+void appendFavorites(pugi::xml_node favorites, const State &s)
+{
+    std::unordered_map<const StreamInfo *, size_t> firstPosition;
+    firstPosition.reserve(s.favorites.size());
+    for (size_t i = 0; i < s.favorites.size(); ++i) {
+        const Favorite &f = s.favorites[i];
+        const size_t first = f.record ? firstPosition.try_emplace(f.record.get(), i).first->second : i;
+        appendEntry(favorites, f, i, first);
     }
 }
 
@@ -417,8 +473,7 @@ QByteArray documentBytes(const State &s)
     appendText(options, "LastStreamId", QString::number(s.lastStreamId));
 
     pugi::xml_node favorites = root.append_child("Favorites");
-    for (size_t i = 0; i < s.favorites.size(); ++i)
-        appendEntry(favorites, s, i);
+    appendFavorites(favorites, s);
 
     StringWriter writer;
     doc.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
@@ -481,25 +536,19 @@ void readFile()
     if (bytes.isEmpty())
         return unreadable(QStringLiteral("the file is empty"), false);
 
-    pugi::xml_document doc;
+    auto doc = std::make_shared<pugi::xml_document>();
     const pugi::xml_parse_result parsed =
-        doc.load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()), pugi::parse_default,
-                        pugi::encoding_auto);
+        doc->load_buffer(bytes.constData(), static_cast<size_t>(bytes.size()), pugi::parse_default,
+                         pugi::encoding_auto);
     if (!parsed)
         return unreadable(QStringLiteral("%1 at byte %2").arg(QString::fromLatin1(parsed.description()))
                               .arg(parsed.offset),
                           true);
-    const pugi::xml_node root = doc.document_element();
+    const pugi::xml_node root = doc->document_element();
     if (!root)
         return unreadable(QStringLiteral("no root element"), true);
 
-    // Favourites come back in document order, which is the order they are
-    // written in. "index" (the place of a favourite's first occurrence) is
-    // written for older readers but not needed here, so every entry is kept,
-    // also one whose index is repeated, missing or not a number.
-    std::vector<Favorite> stored;
-    for (pugi::xml_node entry : root.child("Favorites").children("Entry"))
-        stored.push_back(favoriteFromEntry(entry));
+    std::vector<Favorite> stored = storedFavorites(doc, root.child("Favorites"));
 
     std::lock_guard lock(stateMutex());
     State &s = state();

@@ -80,7 +80,9 @@ public:
     static QString getPpvUrl();
     static QString getManualUrl();
 
-    // Favourites. loadFavorites returns no value while there is nothing to
+    // Favourites. The stored ones come in ascending stored position (the
+    // "index" of each "Entry"; of two with one position the later one in the
+    // file wins). loadFavorites returns no value while there is nothing to
     // give (no settings file read and nothing added). Its first call applies
     // limited mode again and binds the stored favourites to the catalogue;
     // every call binds stored favourites that were not in the catalogue

@@ -285,8 +285,10 @@ private slots:
         const QByteArray section = favoritesSection(readAll(path("options.xml")));
         QCOMPARE(section.count("<Entry index=\"1\" format=\"Icecast\">"), 2);
 
+        // Both entries hold the first one's position, which the later one
+        // takes: after the next start it is listed once.
         restart({{10, "Ten"}});
-        QCOMPARE(names(Options::loadFavorites()), QStringList({"Ten", "Jazz", "Jazz"}));
+        QCOMPARE(names(Options::loadFavorites()), QStringList({"Ten", "Jazz"}));
     }
 
     void duplicateStoredEntries()
@@ -345,6 +347,72 @@ private slots:
         }
         start(settingsWith(stored), streams);
         QCOMPARE(names(Options::loadFavorites()), expected);
+        restart(streams);
+        QCOMPARE(names(Options::loadFavorites()), expected);
+    }
+
+    // Stored favourites come back in ascending stored position, whatever
+    // their order in the file; of two entries with one position the later
+    // one in the file takes it; positions have no upper limit. The list is
+    // the same after a save and a second start.
+    void storedOrder_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("positions 2, 0, 1")
+            << catalogueEntry(2, 12, "Twelve") + catalogueEntry(0, 10, "Ten") + catalogueEntry(1, 11, "Eleven")
+            << QStringList({"Ten", "Eleven", "Twelve"});
+        QTest::newRow("directory and catalogue streams mixed")
+            << icecastEntry(3, "Jazz") + catalogueEntry(1, 11) + icecastEntry(0, "Rock") + catalogueEntry(2, 10)
+            << QStringList({"Rock", "Eleven", "Ten", "Jazz"});
+        QTest::newRow("two entries at position 0: the later wins")
+            << catalogueEntry(0, 10) + catalogueEntry(0, 11) + catalogueEntry(1, 12)
+            << QStringList({"Eleven", "Twelve"});
+        QTest::newRow("two directory entries at position 0: the later wins")
+            << icecastEntry(0, "Jazz") + icecastEntry(0, "Rock") << QStringList({"Rock"});
+        QTest::newRow("a directory stream twice at one position: listed once")
+            << catalogueEntry(0, 10) + icecastEntry(1, "Jazz") + icecastEntry(1, "Jazz") + catalogueEntry(3, 11)
+            << QStringList({"Ten", "Jazz", "Eleven"});
+        QTest::newRow("a directory stream at positions 0 and 1: two positions, listed twice")
+            << icecastEntry(0, "Jazz") + icecastEntry(1, "Jazz") << QStringList({"Jazz", "Jazz"});
+        QTest::newRow("one catalogue stream at two positions: listed at the first")
+            << catalogueEntry(2, 10) + catalogueEntry(0, 10) + catalogueEntry(1, 11)
+            << QStringList({"Ten", "Eleven"});
+        QTest::newRow("streams repeated: each listed at its first position")
+            << catalogueEntry(0, 10) + catalogueEntry(1, 11) + catalogueEntry(2, 10) + catalogueEntry(3, 12)
+                   + catalogueEntry(4, 11) + catalogueEntry(5, 10)
+            << QStringList({"Ten", "Eleven", "Twelve"});
+        QTest::newRow("positions past 49 kept, in their order")
+            << icecastEntry(70, "Seventy") + icecastEntry(5, "Five") + icecastEntry(49, "FortyNine")
+                   + icecastEntry(50, "Fifty") + icecastEntry(1000000, "Million")
+            << QStringList({"Five", "FortyNine", "Fifty", "Seventy", "Million"});
+        QTest::newRow("a later entry wins past 49 too")
+            << icecastEntry(60, "Jazz") + icecastEntry(60, "Rock") + icecastEntry(59, "Pop")
+            << QStringList({"Pop", "Rock"});
+        QByteArray reversed;
+        QStringList sixty;
+        for (int i = 59; i >= 0; --i)
+            reversed += icecastEntry(i, "S" + QByteArray::number(i));
+        for (int i = 0; i < 60; ++i)
+            sixty << "S" + QString::number(i);
+        QTest::newRow("sixty entries stored backwards") << reversed << sixty;
+        QTest::newRow("no usable position: after the others, in file order")
+            << icecastEntry(1, "One")
+                   + "<Entry format=\"Icecast\"><StreamId>0</StreamId><Name>NoIndex</Name><Adult>false</Adult>"
+                     "<Bitrate>64</Bitrate><Url>http://127.0.0.1:8000/n</Url></Entry>"
+                   + icecastEntry(-1, "Minus") + icecastEntry(0, "Zero")
+            << QStringList({"Zero", "One", "NoIndex", "Minus"});
+    }
+    void storedOrder()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QStringList, expected);
+        const QList<Stream> streams = {{10, "Ten"}, {11, "Eleven"}, {12, "Twelve"}};
+        start(settingsWith(stored), streams);
+        QCOMPARE(names(Options::loadFavorites()), expected);
+        restart(streams);
+        QCOMPARE(names(Options::loadFavorites()), expected);
+        // The second start wrote nothing new: the same file once more.
         restart(streams);
         QCOMPARE(names(Options::loadFavorites()), expected);
     }
