@@ -64,7 +64,10 @@ QString progressText(qint64 received, qint64 announced)
 
 QString failureText()
 {
-    return downloadingText() + QStringLiteral(": ") + LangMsg::getMsg(QStringLiteral("Error"));
+    // The error text alone, without "Downloading" before it: it fits whole
+    // in the status field of the narrowest window and does not read as a
+    // download still running.
+    return LangMsg::getMsg(QStringLiteral("Error"));
 }
 
 bool isAcceptableUrl(const QString &url)

@@ -52,7 +52,8 @@ int percentOf(qint64 received, qint64 announced);
 // The status text of a download: "Downloading: 37%", or "Downloading" alone
 // while the length is unknown.
 QString progressText(qint64 received, qint64 announced);
-// The status text of a failed download: "Downloading: Unknown error".
+// The status text of a failed download, which reads as ended: "Unknown
+// error" (the cause goes to standard error).
 QString failureText();
 
 // True for an https address with a host name.

@@ -14,7 +14,9 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTimer>
 #include <QWidget>
 #include <QtTest>
@@ -377,7 +379,7 @@ private slots:
         QCOMPARE(run.ends, 0);
         QVERIFY(!run.statuses.isEmpty());
         QCOMPARE(run.statuses.last(), failureText());
-        QCOMPARE(run.statuses.last(), QStringLiteral("Downloading: Unknown error"));
+        QCOMPARE(run.statuses.last(), QStringLiteral("Unknown error"));
         QVERIFY(!isDownloadRunning());
         for (const RefService::LoggedRequest &request : m_service->requests(path))
             QVERIFY2(request.https, "the update went over plain http");
@@ -520,7 +522,7 @@ private slots:
         QTest::newRow("declined") << "$https" << true << int(QMessageBox::No) << "Database loaded.";
         // The program trusts only the system's certificates.
         QTest::newRow("accepted, certificate not trusted")
-            << "$https" << true << int(QMessageBox::Yes) << "Downloading: Unknown error";
+            << "$https" << true << int(QMessageBox::Yes) << "Unknown error";
         QTest::newRow("plain http") << "$http" << true << 0 << "Database loaded.";
         QTest::newRow("updates off") << "$https" << false << 0 << "Database loaded.";
     }
@@ -605,8 +607,63 @@ private slots:
         QVERIFY(job->start());
         QVERIFY(spy.wait(WAIT_MS));
         QCOMPARE(spy.first().first().toBool(), false);
-        QCOMPARE(gui.statusLine2->text(), QStringLiteral("Downloading: Unknown error"));
+        QCOMPARE(gui.statusLine2->text(), QStringLiteral("Unknown error"));
         QVERIFY(!isDownloadRunning());
+        QVERIFY(!QFile::exists(workspace.file(QStringLiteral("latest.exe"))));
+    }
+
+    // A failed download leaves a status that reads as ended and is shown
+    // whole in the narrowest window the placement rule gives (one monitor:
+    // 460 pixels wide): nothing suggests a download still running.
+    void failureStatusInNarrowWindow_data()
+    {
+        QTest::addColumn<QString>("kind");
+        // The program trusts only the system's certificates.
+        QTest::newRow("certificate not trusted") << "untrusted";
+        QTest::newRow("nothing listening") << "closed";
+    }
+    void failureStatusInNarrowWindow()
+    {
+        QFETCH(QString, kind);
+        TestWorkspace workspace;
+        auto catalogueService = startService();
+        QVERIFY(catalogueService);
+        Gui gui;
+        QSignalSpy loads(&gui, &Gui::loadFinished);
+        gui.open(true);
+        QVERIFY(QTest::qWaitForWindowExposed(&gui));
+        QVERIFY(waitForLoads(loads, 1));
+        const QRect screen = gui.screen()->availableGeometry();
+        QCOMPARE(gui.width(), std::min(460, screen.width()));
+
+        QString url = httpsUrl();
+        if (kind == QLatin1String("closed")) {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+            const quint16 closedPort = probe.serverPort();
+            probe.close();
+            url = QStringLiteral("https://127.0.0.1:%1/latest.exe").arg(closedPort);
+        }
+        QPointer<ProgramUpdateThread> job = gui.getProgramUpdate(url);
+        QVERIFY(job);
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Program update: download of ")));
+        QSignalSpy spy(job.data(), &ProgramUpdateThread::finished);
+        QVERIFY(job->start());
+        QVERIFY(spy.wait(WAIT_MS));
+        QCOMPARE(spy.first().first().toBool(), false);
+        QVERIFY(!isDownloadRunning());
+
+        QLabel *status = gui.statusLine2;
+        const QString text = status->text();
+        QCOMPARE(text, LangMsg::getMsg(QStringLiteral("Error")));
+        QCOMPARE(text, QStringLiteral("Unknown error"));
+        QVERIFY(!text.startsWith(LangMsg::getMsg(QStringLiteral("STATUSBAR2_DOWNLOADING"))));
+        // Shown whole: the label's inner width holds the text and the indent
+        // a framed label keeps (half an "x").
+        const QFontMetrics metrics = status->fontMetrics();
+        const int needed = metrics.horizontalAdvance(text) + metrics.horizontalAdvance(QLatin1Char('x'));
+        QVERIFY2(needed <= status->contentsRect().width(),
+                 qPrintable(QStringLiteral("%1 pixels needed, %2 shown").arg(needed).arg(status->contentsRect().width())));
         QVERIFY(!QFile::exists(workspace.file(QStringLiteral("latest.exe"))));
     }
 
