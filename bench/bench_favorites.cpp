@@ -89,8 +89,9 @@ std::size_t loadedCount()
     return list ? list->size() : 0;
 }
 
+// goalMs: the goal of the binding (0: none).
 void scenario(StreamsManager &manager, const char *name, int entries, const std::function<int(int)> &idOf,
-              const std::function<int(int)> &positionOf)
+              const std::function<int(int)> &positionOf, double goalMs)
 {
     const QByteArray bytes = settings(entries, idOf, positionOf);
     if (!writeSettings(bytes))
@@ -101,7 +102,7 @@ void scenario(StreamsManager &manager, const char *name, int entries, const std:
               return std::size_t(0);
           }));
     print("  bind to the catalogue (first loadFavorites, UI thread)",
-          measure([&] { startUp(manager); }, [] { return loadedCount(); }), BIND_GOAL_MS);
+          measure([&] { startUp(manager); }, [] { return loadedCount(); }), goalMs);
     std::size_t bound = 0;
     print("  write options.xml (exit)", measure([&] {
               startUp(manager);
@@ -147,12 +148,12 @@ int main(int argc, char **argv)
         return 1;
 
     scenario(manager, "100,000 stored favourites, each another stream, in position order", STREAMS,
-             [](int i) { return i + 1; }, [](int i) { return i; });
+             [](int i) { return i + 1; }, [](int i) { return i; }, BIND_GOAL_MS);
     scenario(manager, "100,000 stored favourites, each another stream, stored backwards", STREAMS,
-             [](int i) { return i + 1; }, [](int i) { return STREAMS - 1 - i; });
+             [](int i) { return i + 1; }, [](int i) { return STREAMS - 1 - i; }, BIND_GOAL_MS);
     scenario(manager, "100,000 stored favourites repeating 30 streams", STREAMS, [](int i) { return 1 + i % 30; },
-             [](int i) { return i; });
+             [](int i) { return i; }, BIND_GOAL_MS);
     scenario(manager, "570,000 stored favourites repeating 30 streams", 570000, [](int i) { return 1 + i % 30; },
-             [](int i) { return i; });
+             [](int i) { return i; }, 0);
     return 0;
 }
