@@ -91,6 +91,7 @@ MiniControlBar::MiniControlBar(MpvEngine *engine, QWidget *parent) : QWidget(par
     m_stop = button(Glyph::Stop, tr("Stop"));
     layout->addStretch(1);
     m_time = new QLabel(this);
+    m_time->setTextFormat(Qt::PlainText);
     layout->addWidget(m_time);
 
     connect(m_play, &QToolButton::clicked, engine, &MpvEngine::play);

@@ -10,6 +10,7 @@
 #include "LangMsg.h"
 #include "Options.h"
 #include "PPVView.h"
+#include "PlainText.h"
 #include "PlayerArea.h"
 #include "RecordTable.h"
 #include "StreamsManager.h"
@@ -438,7 +439,8 @@ void Gui::buildStatusBar()
         grid->setColumnStretch(column, 1);
 
     auto label = [this](const char *name) {
-        auto *l = new QLabel(statusBar);
+        // Stream names, failures and addresses end up here: plain text.
+        auto *l = plainLabel(QString(), statusBar);
         l->setObjectName(QString::fromLatin1(name));
         l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         l->setMinimumWidth(1);

@@ -9,6 +9,7 @@
 #include "ModalDialog.h"
 #include "Options.h"
 #include "PPVView.h"
+#include "PlainText.h"
 #include "ParentalFilterFlow.h"
 #include "RecordTable.h"
 #include "StreamTipsFlow.h"
@@ -204,8 +205,8 @@ void Gui::runOntopToggle()
 
 void Gui::runExit()
 {
-    QMessageBox box(QMessageBox::Question, msg("MESSAGEBOX_EXITTITLE"), msg("MESSAGEBOX_EXITMESSAGE"),
-                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    PlainMessageBox box(QMessageBox::Question, msg("MESSAGEBOX_EXITTITLE"), msg("MESSAGEBOX_EXITMESSAGE"),
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("exitConfirmation"));
     box.setDefaultButton(QMessageBox::Ok);
     if (box.exec() == QMessageBox::Ok)
@@ -236,9 +237,10 @@ void Gui::runReportBrokenLink()
     if (!stream)
         return;
     currentStream = stream;
-    QMessageBox question(QMessageBox::Question, msg("MESSAGEBOX_REPORTDEADLINKTITLE"),
-                         msg("MESSAGEBOX_REPORTDEADLINKMESSAGE") + QStringLiteral(": ") + stream->getName(),
-                         QMessageBox::Yes | QMessageBox::No, this);
+    // The stream's name comes from the catalogue: shown as it stands.
+    PlainMessageBox question(QMessageBox::Question, msg("MESSAGEBOX_REPORTDEADLINKTITLE"),
+                             msg("MESSAGEBOX_REPORTDEADLINKMESSAGE") + QStringLiteral(": ") + stream->getName(),
+                             QMessageBox::Yes | QMessageBox::No, this);
     question.setObjectName(QStringLiteral("reportQuestion"));
     if (question.exec() != QMessageBox::Yes)
         return;
@@ -252,7 +254,7 @@ void Gui::runReportBrokenLink()
 
 void Gui::runLanguage(GuiAction *action, const QString &code)
 {
-    QMessageBox box(QMessageBox::Information, QString(), msg("MESSAGEBOX_LANGUAGECHANGE"), QMessageBox::Ok, this);
+    PlainMessageBox box(QMessageBox::Information, QString(), msg("MESSAGEBOX_LANGUAGECHANGE"), QMessageBox::Ok, this);
     box.exec();
     Options::setLanguage(code);
     action->setEnabled(false);

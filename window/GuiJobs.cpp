@@ -9,6 +9,7 @@
 #include "LangMsg.h"
 #include "Options.h"
 #include "PPVView.h"
+#include "PlainText.h"
 #include "RecordTable.h"
 #include "StreamsManager.h"
 #include "StreamsView.h"
@@ -483,8 +484,9 @@ void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr
 
     const QString motd = manager->getMOTD();
     if (!motd.isEmpty()) {
-        QMessageBox box(QMessageBox::Information, LangMsg::getMsg(QStringLiteral("MOTD_TITLE")), motd,
-                        QMessageBox::Ok, this);
+        // The server's text, shown as it stands.
+        PlainMessageBox box(QMessageBox::Information, LangMsg::getMsg(QStringLiteral("MOTD_TITLE")), motd,
+                            QMessageBox::Ok, this);
         box.setWindowModality(Qt::ApplicationModal);
         box.exec();
     }

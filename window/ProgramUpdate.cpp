@@ -3,6 +3,7 @@
 #include "Http.h"
 #include "LangMsg.h"
 #include "Options.h"
+#include "PlainText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -106,9 +107,9 @@ ProgramUpdateThread *offerWith(QWidget *mainWindow, const QString &updateUrl,
     if (mainWindow && mainWindow->isMinimized())
         mainWindow->setWindowState((mainWindow->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
 
-    QMessageBox box(QMessageBox::Question, LangMsg::getMsg(QStringLiteral("MESSAGEBOX_CONFIRMUPDATETITLE")),
-                    LangMsg::getMsg(QStringLiteral("MESSAGEBOX_CONFIRMUPDATEMESSAGE")),
-                    QMessageBox::Yes | QMessageBox::No, mainWindow);
+    PlainMessageBox box(QMessageBox::Question, LangMsg::getMsg(QStringLiteral("MESSAGEBOX_CONFIRMUPDATETITLE")),
+                        LangMsg::getMsg(QStringLiteral("MESSAGEBOX_CONFIRMUPDATEMESSAGE")),
+                        QMessageBox::Yes | QMessageBox::No, mainWindow);
     box.setWindowModality(Qt::ApplicationModal);
     s_asking = true;
     const int answer = box.exec();

@@ -1,5 +1,6 @@
 #include "ErrorDisplay.h"
 
+#include "PlainText.h"
 #include "TulErrorDialog.h"
 #include "TulException.h"
 
@@ -22,9 +23,8 @@ QWidget *ownerFor(QWidget *widget)
 void ErrorDisplay::tulErrorDialog(const QString &title, const QString &message, QWidget *shell)
 {
     Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
-    QMessageBox box(QMessageBox::Critical, title, message, QMessageBox::Ok, shell ? shell : ownerFor(nullptr));
+    PlainMessageBox box(QMessageBox::Critical, title, message, QMessageBox::Ok, shell ? shell : ownerFor(nullptr));
     box.setWindowModality(Qt::ApplicationModal);
-    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

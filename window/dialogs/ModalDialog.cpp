@@ -2,6 +2,7 @@
 
 #include "DialogFrame.h"
 #include "Options.h"
+#include "PlainText.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>
@@ -74,7 +75,7 @@ void ModalDialog::keyPressEvent(QKeyEvent *event)
 
 void showMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
 {
-    QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    PlainMessageBox box(icon, title, text, QMessageBox::Ok, parent);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

@@ -3,6 +3,7 @@
 #include "DialogFrame.h"
 #include "LangMsg.h"
 #include "Options.h"
+#include "PlainText.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -23,12 +24,12 @@ ParentalFilter::ParentalFilter(QWidget *parent) : ModalDialog(parent)
     // The two password fields.
     auto *setGroup = new QGroupBox(LangMsg::getMsg(QStringLiteral("SET_PASSWORD")), this);
     auto *setLayout = new QVBoxLayout(setGroup);
-    setLayout->addWidget(new QLabel(LangMsg::getMsg(QStringLiteral("PASSWORD")), setGroup));
+    setLayout->addWidget(plainLabel(LangMsg::getMsg(QStringLiteral("PASSWORD")), setGroup));
     text1 = new QLineEdit(setGroup);
     text1->setEchoMode(QLineEdit::Password);
     text1->setMinimumWidth(160);
     setLayout->addWidget(text1);
-    setLayout->addWidget(new QLabel(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_CONFIRM_PASSWORD")), setGroup));
+    setLayout->addWidget(plainLabel(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_CONFIRM_PASSWORD")), setGroup));
     text2 = new QLineEdit(setGroup);
     text2->setEchoMode(QLineEdit::Password);
     text2->setMinimumWidth(160);
@@ -52,7 +53,7 @@ ParentalFilter::ParentalFilter(QWidget *parent) : ModalDialog(parent)
     // The notice below.
     auto *infoGroup = new QGroupBox(this);
     auto *infoLayout = new QGridLayout(infoGroup);
-    auto *info = new QLabel(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_INFO")), infoGroup);
+    auto *info = plainLabel(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_INFO")), infoGroup);
     infoLayout->addWidget(info, 0, 0, 1, 2);
     grid->addWidget(infoGroup, 3, 0, 2, 3);
 

@@ -3,6 +3,7 @@
 #include "DialogFrame.h"
 #include "LangMsg.h"
 #include "Options.h"
+#include "PlainText.h"
 
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -17,7 +18,7 @@ PasswordEntryDialog::PasswordEntryDialog(QWidget *parent) : ModalDialog(parent)
 
     QGridLayout *grid = makeEvenGrid(3);
 
-    m_label = new QLabel(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_WRITE_IN_PASSWORD")), this);
+    m_label = plainLabel(LangMsg::getMsg(QStringLiteral("PASSWORD_DIALOG_WRITE_IN_PASSWORD")), this);
     m_label->setMinimumWidth(160);
     grid->addWidget(m_label, 0, 0, 1, 3);
 

@@ -2,6 +2,7 @@
 
 #include "DialogFrame.h"
 #include "LangMsg.h"
+#include "PlainText.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -14,7 +15,7 @@ SelectionDialogParental::SelectionDialogParental(QWidget *parent, bool visible) 
 
     QGridLayout *grid = makeEvenGrid(3);
 
-    m_label = new QLabel(LangMsg::getMsg(QStringLiteral("SELECTION_DIALOG_SELECT")), this);
+    m_label = plainLabel(LangMsg::getMsg(QStringLiteral("SELECTION_DIALOG_SELECT")), this);
     m_label->setMinimumWidth(160);
     grid->addWidget(m_label, 0, 0, 1, 3);
 

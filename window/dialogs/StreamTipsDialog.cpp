@@ -2,6 +2,7 @@
 
 #include "DialogFrame.h"
 #include "LangMsg.h"
+#include "PlainText.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -76,13 +77,13 @@ StreamTipsDialog::StreamTipsDialog(QWidget *parent, const std::optional<QStringL
         return field;
     };
 
-    labelName = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_NAME"), this);
+    labelName = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_NAME"), this);
     textName = textField(150);
-    labelHomepageUrl = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_HOMRPAGE_URL"), this);
+    labelHomepageUrl = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_HOMRPAGE_URL"), this);
     textHomepageUrl = textField(300);
-    labelUrl = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_URL"), this);
+    labelUrl = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_URL"), this);
     textUrl = textField(300);
-    labelDescription = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_DESCRIPTION"), this);
+    labelDescription = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_DESCRIPTION"), this);
     textDescription = textField(300);
     int row = 0;
     for (auto [label, field] : {std::pair{labelName, textName}, std::pair{labelHomepageUrl, textHomepageUrl},
@@ -115,13 +116,13 @@ StreamTipsDialog::StreamTipsDialog(QWidget *parent, const std::optional<QStringL
     auto *grid1 = new QGridLayout(optional1);
     grid1->setColumnStretch(0, 1);
     grid1->setColumnStretch(1, 1);
-    labelCategory = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_CATEGORY"), optional1);
+    labelCategory = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_CATEGORY"), optional1);
     comboCategory = editableCombo(optional1, categoryItems);
-    labelLanguage = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_LANGUAGE"), optional1);
+    labelLanguage = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_LANGUAGE"), optional1);
     comboLanguage = editableCombo(optional1, languageItems);
-    labelCountry = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_COUNTRY"), optional1);
+    labelCountry = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_COUNTRY"), optional1);
     comboCountry = editableCombo(optional1, countryItems);
-    labelType = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_TYPE"), optional1);
+    labelType = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_TYPE"), optional1);
     comboType = new QComboBox(optional1);
     comboType->addItems({LangMsg::getMsg(QStringLiteral("CTAB_LABEL_TV")),
                          LangMsg::getMsg(QStringLiteral("CTAB_LABEL_RADIO")),
@@ -140,27 +141,27 @@ StreamTipsDialog::StreamTipsDialog(QWidget *parent, const std::optional<QStringL
     auto *grid2 = new QGridLayout(optional2);
     grid2->setColumnStretch(0, 1);
     grid2->setColumnStretch(1, 1);
-    labelLive = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_LIVE"), optional2);
+    labelLive = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_LIVE"), optional2);
     grid2->addWidget(labelLive, 0, 0, 1, 2);
     radioLive1 = new QRadioButton(LangMsg::getMsg(QStringLiteral("MESSAGEBOX_STREAMTIPS_RADIOBUTTONYES")), optional2);
     radioLive2 = new QRadioButton(LangMsg::getMsg(QStringLiteral("MESSAGEBOX_STREAMTIPS_RADIOBUTTONNO")), optional2);
     grid2->addWidget(radioLive1, 1, 0);
     grid2->addWidget(radioLive2, 1, 1);
-    labelBitrate = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_QUALITY"), optional2);
+    labelBitrate = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_QUALITY"), optional2);
     grid2->addWidget(labelBitrate, 2, 0, 1, 2);
     m_quality = new QLineEdit(optional2);
     m_quality->setMaxLength(4);
     m_quality->setFixedWidth(qMax(24, m_quality->fontMetrics().horizontalAdvance(QStringLiteral("00000")) + 10));
     m_quality->installEventFilter(this);
     grid2->addWidget(m_quality, 3, 0, Qt::AlignRight);
-    grid2->addWidget(new QLabel(QStringLiteral("Kbps"), optional2), 3, 1);
+    grid2->addWidget(plainLabel(QStringLiteral("Kbps"), optional2), 3, 1);
     m_scale = new QSlider(Qt::Horizontal, optional2);
     m_scale->setRange(0, 2000);
     m_scale->setSingleStep(1);
     m_scale->setPageStep(50);
     m_scale->setValue(0);
     grid2->addWidget(m_scale, 4, 0, 1, 2);
-    labelFormat = new QLabel(labelText("MESSAGEBOX_STREAMTIPS_PLAYER"), optional2);
+    labelFormat = plainLabel(labelText("MESSAGEBOX_STREAMTIPS_PLAYER"), optional2);
     grid2->addWidget(labelFormat, 5, 0);
     comboFormat = new QComboBox(optional2);
     comboFormat->addItems(formatItems);

@@ -2,6 +2,7 @@
 
 #include "DialogFrame.h"
 #include "LangMsg.h"
+#include "PlainText.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -33,7 +34,7 @@ TipAFriendDialog::TipAFriendDialog(QWidget *parent) : ModalDialog(parent)
     // The address.
     auto *addressGroup = new QGroupBox(this);
     auto *addressLayout = new QGridLayout(addressGroup);
-    m_label = new QLabel(message, addressGroup);
+    m_label = plainLabel(message, addressGroup);
     m_address = new QLineEdit(addressGroup);
     m_address->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     addressLayout->addWidget(m_label, 0, 0);

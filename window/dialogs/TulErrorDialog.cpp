@@ -3,6 +3,7 @@
 #include "DialogFrame.h"
 #include "LangMsg.h"
 #include "Options.h"
+#include "PlainText.h"
 
 #include <QClipboard>
 #include <QGridLayout>
@@ -120,9 +121,8 @@ void TulErrorDialog::buildContents()
     auto *messageGroup = new QGroupBox(this);
     messageGroup->setObjectName(QStringLiteral("messageGroup"));
     auto *messageLayout = new QGridLayout(messageGroup);
-    m_messageLabel = new QLabel(m_message, messageGroup);
+    m_messageLabel = plainLabel(m_message, messageGroup);
     m_messageLabel->setObjectName(QStringLiteral("messageLabel"));
-    m_messageLabel->setTextFormat(Qt::PlainText);
     m_messageLabel->setWordWrap(false);
     QFont bold(QStringLiteral("Arial"), 9, QFont::Bold);
     m_messageLabel->setFont(bold);
@@ -134,9 +134,8 @@ void TulErrorDialog::buildContents()
     auto *adviceGroup = new QGroupBox(this);
     adviceGroup->setObjectName(QStringLiteral("adviceGroup"));
     auto *adviceLayout = new QGridLayout(adviceGroup);
-    auto *advice = new QLabel(LangMsg::getMsg(QStringLiteral("TULERRORDIALOG_INFO")), adviceGroup);
+    auto *advice = plainLabel(LangMsg::getMsg(QStringLiteral("TULERRORDIALOG_INFO")), adviceGroup);
     advice->setObjectName(QStringLiteral("adviceText"));
-    advice->setTextFormat(Qt::PlainText);
     advice->setWordWrap(true);
     advice->setTextInteractionFlags(Qt::NoTextInteraction);
     advice->setBackgroundRole(QPalette::Window);

@@ -2,6 +2,7 @@
 
 #include "LangMsg.h"
 #include "Options.h"
+#include "PlainText.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>
@@ -54,9 +55,9 @@ void WizardPage0::createControl()
     button1 = new QRadioButton(choiceGroup);
     button2 = new QRadioButton(choiceGroup);
     choiceLayout->addWidget(button1, 0, 0);
-    choiceLayout->addWidget(new QLabel(label1text, choiceGroup), 0, 1);
+    choiceLayout->addWidget(plainLabel(label1text, choiceGroup), 0, 1);
     choiceLayout->addWidget(button2, 1, 0);
-    choiceLayout->addWidget(new QLabel(label2text, choiceGroup), 1, 1);
+    choiceLayout->addWidget(plainLabel(label2text, choiceGroup), 1, 1);
     choiceLayout->setColumnStretch(1, 1);
     top->addWidget(choiceGroup);
     top->addStretch();
