@@ -205,11 +205,11 @@ void Gui::runOntopToggle()
 
 void Gui::runExit()
 {
-    PlainMessageBox box(QMessageBox::Question, msg("MESSAGEBOX_EXITTITLE"), msg("MESSAGEBOX_EXITMESSAGE"),
-                        QMessageBox::Ok | QMessageBox::Cancel, this);
-    box.setObjectName(QStringLiteral("exitConfirmation"));
-    box.setDefaultButton(QMessageBox::Ok);
-    if (box.exec() == QMessageBox::Ok)
+    const auto box = plainMessageBox(QMessageBox::Question, msg("MESSAGEBOX_EXITTITLE"), msg("MESSAGEBOX_EXITMESSAGE"),
+                                     QMessageBox::Ok | QMessageBox::Cancel, this);
+    box->setObjectName(QStringLiteral("exitConfirmation"));
+    box->setDefaultButton(QMessageBox::Ok);
+    if (box->exec() == QMessageBox::Ok)
         close();
 }
 
@@ -238,11 +238,12 @@ void Gui::runReportBrokenLink()
         return;
     currentStream = stream;
     // The stream's name comes from the catalogue: shown as it stands.
-    PlainMessageBox question(QMessageBox::Question, msg("MESSAGEBOX_REPORTDEADLINKTITLE"),
-                             msg("MESSAGEBOX_REPORTDEADLINKMESSAGE") + QStringLiteral(": ") + stream->getName(),
-                             QMessageBox::Yes | QMessageBox::No, this);
-    question.setObjectName(QStringLiteral("reportQuestion"));
-    if (question.exec() != QMessageBox::Yes)
+    const auto question =
+        plainMessageBox(QMessageBox::Question, msg("MESSAGEBOX_REPORTDEADLINKTITLE"),
+                        msg("MESSAGEBOX_REPORTDEADLINKMESSAGE") + QStringLiteral(": ") + stream->getName(),
+                        QMessageBox::Yes | QMessageBox::No, this);
+    question->setObjectName(QStringLiteral("reportQuestion"));
+    if (question->exec() != QMessageBox::Yes)
         return;
     try {
         manager->reportBrokenLink(Options::getSerial(), stream->getId());
@@ -254,8 +255,9 @@ void Gui::runReportBrokenLink()
 
 void Gui::runLanguage(GuiAction *action, const QString &code)
 {
-    PlainMessageBox box(QMessageBox::Information, QString(), msg("MESSAGEBOX_LANGUAGECHANGE"), QMessageBox::Ok, this);
-    box.exec();
+    const auto box =
+        plainMessageBox(QMessageBox::Information, QString(), msg("MESSAGEBOX_LANGUAGECHANGE"), QMessageBox::Ok, this);
+    box->exec();
     Options::setLanguage(code);
     action->setEnabled(false);
 }

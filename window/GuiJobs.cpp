@@ -485,10 +485,10 @@ void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr
     const QString motd = manager->getMOTD();
     if (!motd.isEmpty()) {
         // The server's text, shown as it stands.
-        PlainMessageBox box(QMessageBox::Information, LangMsg::getMsg(QStringLiteral("MOTD_TITLE")), motd,
-                            QMessageBox::Ok, this);
-        box.setWindowModality(Qt::ApplicationModal);
-        box.exec();
+        const auto box = plainMessageBox(QMessageBox::Information, LangMsg::getMsg(QStringLiteral("MOTD_TITLE")), motd,
+                                         QMessageBox::Ok, this);
+        box->setWindowModality(Qt::ApplicationModal);
+        box->exec();
     }
 
     runStop();

@@ -107,12 +107,13 @@ ProgramUpdateThread *offerWith(QWidget *mainWindow, const QString &updateUrl,
     if (mainWindow && mainWindow->isMinimized())
         mainWindow->setWindowState((mainWindow->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
 
-    PlainMessageBox box(QMessageBox::Question, LangMsg::getMsg(QStringLiteral("MESSAGEBOX_CONFIRMUPDATETITLE")),
-                        LangMsg::getMsg(QStringLiteral("MESSAGEBOX_CONFIRMUPDATEMESSAGE")),
-                        QMessageBox::Yes | QMessageBox::No, mainWindow);
-    box.setWindowModality(Qt::ApplicationModal);
+    const auto box = plainMessageBox(QMessageBox::Question,
+                                     LangMsg::getMsg(QStringLiteral("MESSAGEBOX_CONFIRMUPDATETITLE")),
+                                     LangMsg::getMsg(QStringLiteral("MESSAGEBOX_CONFIRMUPDATEMESSAGE")),
+                                     QMessageBox::Yes | QMessageBox::No, mainWindow);
+    box->setWindowModality(Qt::ApplicationModal);
     s_asking = true;
-    const int answer = box.exec();
+    const int answer = box->exec();
     s_asking = false;
     if (answer != QMessageBox::Yes)
         return nullptr;

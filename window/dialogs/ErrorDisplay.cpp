@@ -23,9 +23,10 @@ QWidget *ownerFor(QWidget *widget)
 void ErrorDisplay::tulErrorDialog(const QString &title, const QString &message, QWidget *shell)
 {
     Q_ASSERT(QThread::currentThread() == QCoreApplication::instance()->thread());
-    PlainMessageBox box(QMessageBox::Critical, title, message, QMessageBox::Ok, shell ? shell : ownerFor(nullptr));
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    const auto box =
+        plainMessageBox(QMessageBox::Critical, title, message, QMessageBox::Ok, shell ? shell : ownerFor(nullptr));
+    box->setWindowModality(Qt::ApplicationModal);
+    box->exec();
 }
 
 void ErrorDisplay::tulErrorDialog(const QString &title, const QString &message, QWidget *shell,

@@ -75,9 +75,9 @@ void ModalDialog::keyPressEvent(QKeyEvent *event)
 
 void showMessageBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text)
 {
-    PlainMessageBox box(icon, title, text, QMessageBox::Ok, parent);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
+    const auto box = plainMessageBox(icon, title, text, QMessageBox::Ok, parent);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->exec();
 }
 
 void openHelpPage()

@@ -16,10 +16,11 @@ void makePlain(QLabel *label)
     label->setOpenExternalLinks(false);
 }
 
-PlainMessageBox::PlainMessageBox(Icon icon, const QString &title, const QString &text, StandardButtons buttons,
-                                 QWidget *parent)
-    : QMessageBox(icon, title, QString(), buttons, parent)
+std::unique_ptr<QMessageBox> plainMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
+                                             QMessageBox::StandardButtons buttons, QWidget *parent)
 {
-    setTextFormat(Qt::PlainText);
-    setText(text);
+    auto box = std::make_unique<QMessageBox>(icon, title, QString(), buttons, parent);
+    box->setTextFormat(Qt::PlainText);
+    box->setText(text);
+    return box;
 }

@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <memory>
 
 class QLabel;
 class QWidget;
@@ -24,10 +25,5 @@ QLabel *plainLabel(const QString &text, QWidget *parent);
 void makePlain(QLabel *label);
 
 // A message box whose text is plain text, set before the text itself.
-class PlainMessageBox : public QMessageBox
-{
-    Q_OBJECT
-public:
-    PlainMessageBox(Icon icon, const QString &title, const QString &text, StandardButtons buttons,
-                    QWidget *parent);
-};
+std::unique_ptr<QMessageBox> plainMessageBox(QMessageBox::Icon icon, const QString &title, const QString &text,
+                                             QMessageBox::StandardButtons buttons, QWidget *parent);
