@@ -232,7 +232,7 @@ void TestPlainText::statusLineOfPlayedStream()
     gui.actionMediaplayerInvoke->run();
     checkPlain(gui.statusLine, QStringLiteral("Playing: ") + text);
     // Once the player has taken the address.
-    QTRY_COMPARE(gui.statusLine->text(), QStringLiteral("Playing ") + text);
+    QTRY_COMPARE_WITH_TIMEOUT(gui.statusLine->text(), QStringLiteral("Playing ") + text, 15000);
     checkPlain(gui.statusLine, QStringLiteral("Playing ") + text);
     checkPlain(gui.statusLine2, gui.statusLine2->text());
 }
