@@ -3,6 +3,7 @@
 #include "Http.h"
 #include "ServerConfig.h"
 #include "TulException.h"
+#include "XmlEncoding.h"
 #include "XmlOuterText.h"
 
 #include <pugixml.hpp>
@@ -94,11 +95,22 @@ void checkOuterText(const QByteArray &body)
 void FeedText::parseDocument(pugi::xml_document &doc, const QByteArray &body)
 {
     checkOuterText(body);
+    // A document in an encoding the parser does not decode itself is parsed
+    // from its UTF-8 form.
+    std::optional<QByteArray> converted;
+    try {
+        converted = utf8FromDeclaredEncoding(body);
+    } catch (const std::exception &e) {
+        const std::runtime_error cause(std::string("XML parse error: ") + e.what());
+        throw TulException(QStringLiteral("ParseError"), cause);
+    }
+    const QByteArray &text = converted ? *converted : body;
     // The default flags decode character references and the predefined
     // entities only: no document type is processed and nothing external is
     // ever loaded.
+    const pugi::xml_encoding encoding = converted ? pugi::encoding_utf8 : pugi::encoding_auto;
     const pugi::xml_parse_result result =
-        doc.load_buffer(body.constData(), std::size_t(body.size()), pugi::parse_default, pugi::encoding_auto);
+        doc.load_buffer(text.constData(), std::size_t(text.size()), pugi::parse_default, encoding);
     if (!result) {
         const std::runtime_error cause(std::string("XML parse error: ") + result.description() + " at offset "
                                        + std::to_string(result.offset));

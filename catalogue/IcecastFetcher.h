@@ -28,9 +28,10 @@ int directoryBitrate(const QString &text);
 // The element's own text (its text and CDATA children joined, not trimmed);
 // empty for a missing element.
 QString elementText(const pugi::xml_node &node);
-// Parses body into doc. Throws TulException "ParseError" when it is not a
-// well-formed document with one root element. No document type is processed
-// and nothing external is loaded.
+// Parses body into doc, decoded by the encoding its XML declaration names.
+// Throws TulException "ParseError" when it is not a well-formed document with
+// one root element or names an encoding that cannot be decoded here. No
+// document type is processed and nothing external is loaded.
 void parseDocument(pugi::xml_document &doc, const QByteArray &body);
 } // namespace FeedText
 

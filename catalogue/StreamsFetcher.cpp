@@ -3,6 +3,7 @@
 #include "Http.h"
 #include "Options.h"
 #include "TulException.h"
+#include "XmlEncoding.h"
 #include "XmlOuterText.h"
 
 #include <QFile>
@@ -286,15 +287,23 @@ void checkNoOuterText(const QByteArray &body)
 std::shared_ptr<StreamsFetcher::Document> StreamsFetcher::parse(QByteArray body, bool inPlace)
 {
     checkNoOuterText(body);
+    // A document in an encoding the parser does not decode itself is parsed
+    // from its UTF-8 form, which is ours to parse in place.
+    pugi::xml_encoding encoding = pugi::encoding_auto;
+    if (std::optional<QByteArray> converted = utf8FromDeclaredEncoding(body)) {
+        body = std::move(*converted);
+        inPlace = true;
+        encoding = pugi::encoding_utf8;
+    }
     auto document = std::make_shared<Document>();
     pugi::xml_parse_result result;
     if (inPlace) {
         document->buffer = std::move(body);
         document->buffer.detach();
         result = document->doc.load_buffer_inplace(document->buffer.data(), size_t(document->buffer.size()),
-                                                    pugi::parse_default);
+                                                    pugi::parse_default, encoding);
     } else {
-        result = document->doc.load_buffer(body.constData(), size_t(body.size()), pugi::parse_default);
+        result = document->doc.load_buffer(body.constData(), size_t(body.size()), pugi::parse_default, encoding);
     }
     if (!result)
         throw std::runtime_error(std::string(result.description()) + " at offset " + std::to_string(result.offset));
