@@ -7,13 +7,15 @@
 #include "XmlOuterText.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <pugixml.hpp>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <iostream>
@@ -24,6 +26,8 @@
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+
+#include <unistd.h>
 
 // ---------------------------------------------------------------- NameIndex
 
@@ -482,31 +486,78 @@ void StreamsFetcher::setAdultVisible(bool visible)
     m_adultVisible.store(visible);
 }
 
-bool StreamsFetcher::writeCache(const QByteArray &body) const
+namespace {
+
+// Writes data to a new file beside path, named path + "." + random letters,
+// and syncs it to the disk. The file is created here (never an existing file
+// or a link put in its place) with the permissions of the file at path when
+// that is a file of its own. Returns the problem, null when written; name
+// gets the new file's name as soon as it exists.
+QString writeBeside(const QString &path, const QByteArray &data, QString &name)
 {
-    // Written to a temporary file beside it and renamed into place, so an
-    // interrupted write never leaves a broken cache.
-    QSaveFile file(QString::fromLatin1(CACHE_FILE));
+    QFile file;
+    for (int attempt = 0;; ++attempt) {
+        const QString candidate =
+            path + u'.' + QString::number(QRandomGenerator::global()->generate64() >> 16, 36);
+        file.setFileName(candidate);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        const QFileInfo taken(candidate);
+        if ((!taken.exists() && !taken.isSymLink()) || attempt == 16)
+            return file.errorString();
+    }
+    name = file.fileName();
+    const QFileInfo existing(path);
+    if (existing.isFile() && !existing.isSymLink())
+        file.setPermissions(existing.permissions());
+    // The flush is checked: a write that fails while the buffer is flushed
+    // (a full disk, a file size limit) would leave the file cut short.
+    if (file.write(data) != data.size() || !file.flush())
+        return file.errorString();
+    ::fsync(file.handle()); // where the file system cannot sync, it is written all the same
+    file.close();
+    return QString();
+}
+
+} // namespace
+
+bool StreamsFetcher::writeCache(const QByteArray &body, std::future<bool> *loaded) const
+{
+    // The new cache is written to a temporary file beside the cache file
+    // and renamed over it, so an interrupted write never leaves a broken
+    // cache, and a symbolic link in its place is replaced rather than
+    // written through. The rename waits for the word that the body loaded
+    // (parsed and passed the catalogue's rules); a body that does not load
+    // leaves the cache file as it was.
+    const QString cacheFile = QString::fromLatin1(CACHE_FILE);
+    QString temporary;
     QString problem;
     try {
-        const QByteArray compressed = gzipCompress(body);
-        if (!file.open(QIODevice::WriteOnly))
-            problem = file.errorString();
-        // flush() before commit(): commit() does not notice a write that
-        // fails while its buffer is flushed (a full disk, a file size
-        // limit) and would put a cut-off cache in place.
-        else if (file.write(compressed) != compressed.size() || !file.flush())
-            problem = file.errorString();
-        else if (!file.commit())
-            problem = file.errorString();
+        problem = writeBeside(cacheFile, gzipCompress(body), temporary);
     } catch (const std::exception &e) {
         problem = QString::fromLocal8Bit(e.what());
     }
-    if (problem.isNull())
-        return true;
-    file.cancelWriting();
-    std::cerr << "Cannot write the catalogue cache " << CACHE_FILE << ": " << problem.toLocal8Bit().constData()
-              << std::endl;
+    bool keep = true;
+    if (loaded) {
+        try {
+            keep = loaded->get();
+        } catch (const std::future_error &) {
+            keep = false; // the load ended without a word: it did not load
+        }
+    }
+    if (keep && problem.isNull()) {
+        std::error_code error;
+        std::filesystem::rename(QFile::encodeName(temporary).toStdString(), QFile::encodeName(cacheFile).toStdString(),
+                                error);
+        if (!error)
+            return true;
+        problem = QString::fromLocal8Bit(error.message().c_str());
+    }
+    if (!temporary.isEmpty())
+        QFile::remove(temporary);
+    if (keep)
+        std::cerr << "Cannot write the catalogue cache " << CACHE_FILE << ": " << problem.toLocal8Bit().constData()
+                  << std::endl;
     return false;
 }
 
@@ -522,20 +573,38 @@ void StreamsFetcher::openURL(const QString &address)
     } catch (const Http::HttpError &e) {
         throw TulException(QStringLiteral("ConnectError"), e);
     }
-    // The cache is written on its own thread (from a shared copy of the
-    // body) while the body is parsed and the records are built.
+    // The cache is compressed and written on its own thread (from a shared
+    // copy of the body) while the body is parsed and checked against the
+    // catalogue's rules; it replaces the cache file only when both succeed.
     m_cacheWritten = false;
+    std::promise<bool> loaded;
+    bool writing = false;
     try {
-        m_pendingWrite = std::async(std::launch::async, [this, body] { return writeCache(body); });
+        m_pendingWrite = std::async(std::launch::async, [this, body, word = loaded.get_future()]() mutable {
+            return writeCache(body, &word);
+        });
+        writing = true;
     } catch (const std::system_error &) {
-        m_cacheWritten = writeCache(body); // no thread to spare: write it now
+        // No thread to spare: written below, once the body has loaded.
     }
     std::shared_ptr<Document> document;
+    bool loads = false;
     try {
         document = parse(body, false);
+        loads = followsRules(*document);
     } catch (const std::exception &e) {
-        finishCacheWrite(); // stored all the same
+        if (writing) {
+            loaded.set_value(false);
+            finishCacheWrite();
+        }
         throw TulException(QStringLiteral("ParseError"), e);
+    }
+    if (writing) {
+        loaded.set_value(loads);
+        if (!loads)
+            finishCacheWrite(); // its temporary file is gone when this returns
+    } else if (loads) {
+        m_cacheWritten = writeCache(body, nullptr);
     }
     m_doc = std::move(document);
 }
@@ -625,6 +694,69 @@ int fieldOf(const char *name)
     }
 }
 
+// What the catalogue's rules require of one Stream element: its three
+// attributes, a child of each of the nine names (the first of a name
+// counts), and an id and a bit rate that are decimal integers.
+struct StreamParts
+{
+    int id = 0;
+    bool adult = false;
+    bool topStream = false;
+    int bitrate = 0;
+    pugi::xml_node fields[FieldCount];
+};
+
+// Reads the Stream element s, the position-th of its document (counting from
+// 1), into parts; false, with the broken rule in error, when it breaks one.
+bool readStreamParts(const pugi::xml_node &s, size_t position, StreamParts &parts, ElementText &text,
+                     std::string &error)
+{
+    const pugi::xml_attribute idAttribute = s.attribute("id");
+    const pugi::xml_attribute adultAttribute = s.attribute("adult");
+    const pugi::xml_attribute topAttribute = s.attribute("topstream");
+    if (!idAttribute || !adultAttribute || !topAttribute) {
+        error = "Stream " + std::to_string(position) + " lacks one of the attributes id, adult, topstream";
+        return false;
+    }
+    const char *v = idAttribute.value();
+    if (!parseInt(v, v + std::strlen(v), parts.id)) {
+        error = "Stream " + std::to_string(position) + ": id \"" + v + "\" is not a number";
+        return false;
+    }
+    parts.adult = equalsIgnoreCase(adultAttribute.value(), "true");
+    parts.topStream = equalsIgnoreCase(topAttribute.value(), "true");
+
+    for (auto &f : parts.fields)
+        f = pugi::xml_node();
+    int found = 0;
+    for (pugi::xml_node child = s.first_child(); child && found < FieldCount; child = child.next_sibling()) {
+        if (child.type() != pugi::node_element)
+            continue;
+        const int field = fieldOf(child.name());
+        if (field >= 0 && !parts.fields[field]) {
+            parts.fields[field] = child; // the first of a name counts
+            ++found;
+        }
+    }
+    if (found < FieldCount) {
+        for (int i = 0; i < FieldCount; ++i) {
+            if (!parts.fields[i]) {
+                error = "Stream " + std::to_string(position) + " has no " + fieldNames[i] + " element";
+                return false;
+            }
+        }
+    }
+
+    elementText(parts.fields[Bitrate], text);
+    const char *b = text.begin, *e = text.end;
+    trimBytes(b, e);
+    if (!parseInt(b, e, parts.bitrate)) {
+        error = "Stream " + std::to_string(position) + ": Bitrate \"" + std::string(b, e) + "\" is not a number";
+        return false;
+    }
+    return true;
+}
+
 // Builds the records of nodes[begin, end) into chunk; stops at the first
 // element that breaks the catalogue's rules. Reads the document only.
 void buildRecords(const std::vector<pugi::xml_node> &nodes, size_t begin, size_t end,
@@ -633,7 +765,8 @@ void buildRecords(const std::vector<pugi::xml_node> &nodes, size_t begin, size_t
     chunk.records.reserve(end - begin);
     chunk.keys.reserve(end - begin);
     const QString wmpFormat = QStringLiteral("WMP");
-    pugi::xml_node fields[FieldCount];
+    StreamParts parts;
+    const pugi::xml_node *fields = parts.fields;
     ElementText text;
     // The trimmed text of a field; true when its bytes lie in the document.
     auto fieldText = [&](Field field, const char *&b, const char *&e) {
@@ -643,59 +776,23 @@ void buildRecords(const std::vector<pugi::xml_node> &nodes, size_t begin, size_t
         trimBytes(b, e);
         return text.joined.empty();
     };
-    auto fail = [&chunk](std::string message) {
-        chunk.failed = true;
-        chunk.error = std::move(message);
-    };
 
     for (size_t index = begin; index < end; ++index) {
-        const pugi::xml_node s = nodes[index];
-        const std::string position = std::to_string(index + 1);
-        const pugi::xml_attribute idAttribute = s.attribute("id");
-        const pugi::xml_attribute adultAttribute = s.attribute("adult");
-        const pugi::xml_attribute topAttribute = s.attribute("topstream");
-        if (!idAttribute || !adultAttribute || !topAttribute)
-            return fail("Stream " + position + " lacks one of the attributes id, adult, topstream");
-        int id = 0;
-        const char *v = idAttribute.value();
-        if (!parseInt(v, v + std::strlen(v), id))
-            return fail("Stream " + position + ": id \"" + v + "\" is not a number");
-        const bool adult = equalsIgnoreCase(adultAttribute.value(), "true");
-        const bool topStream = equalsIgnoreCase(topAttribute.value(), "true");
-
-        for (auto &f : fields)
-            f = pugi::xml_node();
-        int found = 0;
-        for (pugi::xml_node child = s.first_child(); child && found < FieldCount; child = child.next_sibling()) {
-            if (child.type() != pugi::node_element)
-                continue;
-            const int field = fieldOf(child.name());
-            if (field >= 0 && !fields[field]) {
-                fields[field] = child; // the first of a name counts
-                ++found;
-            }
+        if (!readStreamParts(nodes[index], index + 1, parts, text, chunk.error)) {
+            chunk.failed = true;
+            return;
         }
-        if (found < FieldCount) {
-            for (int i = 0; i < FieldCount; ++i)
-                if (!fields[i])
-                    return fail("Stream " + position + " has no " + fieldNames[i] + " element");
-        }
-
         const char *b = nullptr, *e = nullptr;
-        fieldText(Bitrate, b, e);
-        int bitrate = 0;
-        if (!parseInt(b, e, bitrate))
-            return fail("Stream " + position + ": Bitrate \"" + std::string(b, e) + "\" is not a number");
         fieldText(Format, b, e);
         const bool wmp = e - b == 3 && std::memcmp(b, "WMP", 3) == 0;
-        if (!wmp || (adult && !adultVisible.load(std::memory_order_relaxed)))
+        if (!wmp || (parts.adult && !adultVisible.load(std::memory_order_relaxed)))
             continue; // dropped: registers nothing
 
         auto record = std::make_shared<StreamInfo>();
-        record->setId(id);
-        record->setAdult(adult);
-        record->setTopStream(topStream);
-        record->setBitrate(bitrate);
+        record->setId(parts.id);
+        record->setAdult(parts.adult);
+        record->setTopStream(parts.topStream);
+        record->setBitrate(parts.bitrate);
         record->setFormat(wmpFormat);
         fieldText(Name, b, e);
         record->setName(QString::fromUtf8(b, e - b));
@@ -728,6 +825,20 @@ int registered(InternTable::Entry *entry, NameIndex &index)
 }
 
 } // namespace
+
+bool StreamsFetcher::followsRules(const Document &document)
+{
+    if (!document.streams)
+        return false;
+    StreamParts parts;
+    ElementText text;
+    std::string error;
+    size_t position = 0;
+    for (pugi::xml_node s = document.streams.child("Stream"); s; s = s.next_sibling("Stream"))
+        if (!readStreamParts(s, ++position, parts, text, error))
+            return false;
+    return true;
+}
 
 std::shared_ptr<StreamList> StreamsFetcher::getStreamList(CatalogueIndexes &indexes, int &latestStreamId) const
 {

@@ -70,22 +70,26 @@ public:
     virtual void setAdultVisible(bool visible);
     bool getAdultVisible() const { return m_adultVisible.load(); }
 
-    // Downloads the catalogue, stores it in the cache file (atomically; a
-    // cache that cannot be written is reported on standard error and the
-    // load goes on from memory) and parses it. Throws TulException:
-    // "ConnectError" when the address is not valid, the download fails or
-    // the body passes the size limit; "ParseError" when the body is not
-    // well-formed XML (the cache file then holds it all the same). The kept
-    // document changes only when the parse succeeds.
+    // Downloads the catalogue, parses it and, when it also passes the
+    // catalogue's rules (those getStreamList applies), stores it in the cache
+    // file (atomically, replacing a symbolic link in its place; a cache that
+    // cannot be written is reported on standard error and the load goes on
+    // from memory). A body that does not load leaves the cache file as it
+    // was. Throws TulException: "ConnectError" when the address is not
+    // valid, the download fails or the body passes the size limit;
+    // "ParseError" when the body is not well-formed XML. The kept document
+    // changes only when the parse succeeds (a document against the rules is
+    // kept, and getStreamList then fails).
     virtual void openURL(const QString &address);
     // Parses the gzip file at path. Throws TulException(path,
     // "FileNotFoundError") when it is missing, unreadable or not a complete
     // gzip stream, TulException(path, "FileReadError") when its text is not
     // well-formed XML.
     virtual void openGZipFile(const QString &path);
-    // Whether the last openURL stored its body in the cache file. The cache
-    // is written on a thread of its own while the records are built; this
-    // waits for it (as do the next openURL, openGZipFile and the destructor).
+    // Whether the last openURL stored its body in the cache file (false for
+    // a body that did not load). The cache is written on a thread of its own
+    // while the records are built; this waits for it (as do the next
+    // openURL, openGZipFile and the destructor).
     bool cacheWritten();
     // The decoded size a download or the cache file may have at most
     // (MAX_CATALOGUE_BYTES unless changed).
@@ -127,7 +131,13 @@ private:
     // Parses body into a document; throws std::runtime_error when it is
     // not well-formed.
     static std::shared_ptr<Document> parse(QByteArray body, bool inPlace);
-    bool writeCache(const QByteArray &body) const;
+    // Whether the document follows the catalogue's rules: a Streams element,
+    // and every Stream in it complete (the checks getStreamList makes).
+    static bool followsRules(const Document &document);
+    // Writes body, gzip-compressed, to a temporary file and renames it over
+    // the cache file once loaded (when given) says that the body loaded.
+    // True when the cache file now holds it.
+    bool writeCache(const QByteArray &body, std::future<bool> *loaded) const;
     void finishCacheWrite();
     QString infoText(const char *name) const;
 

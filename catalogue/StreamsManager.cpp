@@ -7,6 +7,7 @@
 #include "StreamsFetcher.h"
 #include "TulException.h"
 
+#include <algorithm>
 #include <limits>
 
 StreamsManager::StreamsManager()
@@ -35,6 +36,19 @@ bool StreamsManager::fetchStreams()
     const QString cacheFile = QString::fromLatin1(StreamsFetcher::CACHE_FILE);
 
     const int revision = m_fetcher->getCacheRevision();
+    // Builds the records of the document read last on private copies of the
+    // indexes; nothing is published until every record is built.
+    CatalogueIndexes indexes;
+    int highest = 0;
+    std::shared_ptr<StreamList> list;
+    auto build = [&] {
+        {
+            std::lock_guard lock(m_mutex);
+            indexes = *m_indexes;
+            highest = m_latestStreamId;
+        }
+        list = m_fetcher->getStreamList(indexes, highest);
+    };
     bool downloaded = false;
     try {
         if (revision != Options::getCacheRevision()) {
@@ -42,6 +56,7 @@ bool StreamsManager::fetchStreams()
             downloaded = true;
         } else {
             m_fetcher->openGZipFile(cacheFile);
+            build(); // a cache whose records break the rules is broken too
         }
     } catch (const TulException &) {
         // A failed download, a failed parse or a missing or broken cache:
@@ -49,32 +64,17 @@ bool StreamsManager::fetchStreams()
         m_fetcher->openURL(Options::getFetchstreamsUrl());
         downloaded = true;
     }
-    // After a download the revision is stored, also when its records then
-    // break the catalogue's rules. A downloaded catalogue that could not be
-    // stored leaves no cache of this revision: the revision is marked
-    // unknown so that the next load downloads. (Asking whether the cache was
-    // written waits for the cache write, which runs while the records are
-    // built.)
-    auto storeRevision = [this, revision, downloaded] {
-        if (downloaded)
-            Options::setCacheRevision(m_fetcher->cacheWritten() ? revision : -1);
-    };
-
-    // Build on private copies of the indexes; nothing is published until
-    // every record is built.
-    CatalogueIndexes indexes = [this] {
-        std::lock_guard lock(m_mutex);
-        return *m_indexes;
-    }();
-    int highest = getLatestStreamId();
-    std::shared_ptr<StreamList> list;
-    try {
-        list = m_fetcher->getStreamList(indexes, highest);
-    } catch (...) {
-        storeRevision();
-        throw;
+    if (downloaded) {
+        // A download whose records break the catalogue's rules ends the load
+        // here: the reader has not stored it in the cache, and its revision
+        // is not stored either, so the next load downloads again.
+        build();
+        // A downloaded catalogue that could not be stored leaves no cache of
+        // this revision: the revision is marked unknown so that the next load
+        // downloads. (Asking whether the cache was written waits for the
+        // cache write, which runs while the records are built.)
+        Options::setCacheRevision(m_fetcher->cacheWritten() ? revision : -1);
     }
-    storeRevision();
     if (!list)
         list = std::make_shared<StreamList>();
     if (list->empty())
@@ -94,7 +94,11 @@ bool StreamsManager::fetchStreams()
     const int lastStreamId = Options::getLastStreamId();
     const bool getLatest = lastStreamId != 0;
     const int threshold = int(std::max<qint64>(qint64(lastStreamId) - 25, std::numeric_limits<int>::min()));
-    Options::setLastStreamId(highest);
+    // The running maximum started from the threshold of the load before:
+    // stored as it is, a load without records (or with lower identifiers)
+    // would move "LastStreamId" down by 25 each time. It stays the highest
+    // identifier seen, or 0.
+    Options::setLastStreamId(std::max(lastStreamId, highest));
 
     const bool any = !list->empty();
     // The catalogue replaced is released after the lock, so readers never

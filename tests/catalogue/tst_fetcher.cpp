@@ -183,8 +183,18 @@ private slots:
         QCOMPARE(service->requests("/getstreams.php")[0].headers.value("accept-encoding"), "gzip, deflate");
     }
 
-    void failedParseIsStillCached()
+    void failedParseIsNotCached_data()
     {
+        QTest::addColumn<bool>("earlierCache");
+        QTest::newRow("no cache before") << false;
+        QTest::newRow("a cache before") << true;
+    }
+    void failedParseIsNotCached()
+    {
+        QFETCH(bool, earlierCache);
+        const QByteArray earlier = RefService::gzipCompress(RefService::catalogueDocument({entry(1, "One")}));
+        if (earlierCache)
+            writeFile("data.dat", earlier);
         const QByteArray broken = "<?xml version=\"1.0\"?><Catalogue><Streams><Stream></Streams>";
         service->setCatalogue(broken);
         StreamsFetcher fetcher;
@@ -195,11 +205,49 @@ private slots:
             QCOMPARE(e.getMsg(), LangMsg::getMsg("ParseError"));
             QVERIFY(!e.getMessage().isEmpty());
         }
-        QCOMPARE(RefService::gzipDecompress(readAll("data.dat")).value_or("?"), broken);
+        QVERIFY(!fetcher.cacheWritten());
+        // The cache file is as it was, and no temporary file is left.
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), earlierCache ? QStringList{"data.dat"} : QStringList());
+        if (earlierCache)
+            QCOMPARE(readAll("data.dat"), earlier);
         // No document was read.
         CatalogueIndexes indexes = freshIndexes();
         int latest = 0;
         QVERIFY(!fetcher.getStreamList(indexes, latest));
+    }
+
+    void documentAgainstTheRulesIsNotCached_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::newRow("no Streams") << QByteArray("<Catalogue><Info/></Catalogue>");
+        QTest::newRow("no id") << catalogueWith(streamElement("id"));
+        QTest::newRow("no Url") << catalogueWith(streamElement("Url"));
+        QTest::newRow("id not a number") << catalogueWith(streamElement("", "7x"));
+        QTest::newRow("Bitrate not a number") << catalogueWith(streamElement("", "7", "fast"));
+        QTest::newRow("the last Stream broken")
+            << catalogueWith(streamElement("") + streamElement("", "8") + streamElement("Name", "9"));
+    }
+    void documentAgainstTheRulesIsNotCached()
+    {
+        // The document parses and is kept, its records fail, and the cache
+        // file stays as it was.
+        QFETCH(QByteArray, document);
+        const QByteArray earlier = RefService::gzipCompress(RefService::catalogueDocument({entry(1, "One")}));
+        writeFile("data.dat", earlier);
+        service->setCatalogue(document);
+        StreamsFetcher fetcher;
+        fetcher.openURL(catalogueUrl());
+        QVERIFY(!fetcher.cacheWritten());
+        QCOMPARE(readAll("data.dat"), earlier);
+        QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{"data.dat"});
+        CatalogueIndexes indexes = freshIndexes();
+        int latest = 0;
+        try {
+            fetcher.getStreamList(indexes, latest);
+            QFAIL("no error");
+        } catch (const TulException &e) {
+            QCOMPARE(e.getMsg(), LangMsg::getMsg("ParseError"));
+        }
     }
 
     void failedParseKeepsPreviousDocument()

@@ -359,17 +359,23 @@ private slots:
         QCOMPARE(snap.streams, manager.getAllStreams());
     }
 
-    void highestIdCountsFromThreshold()
+    void highestIdStaysAcrossLoads()
     {
-        // The running maximum starts from the threshold of the load before.
+        // The running maximum starts from the threshold of the load before;
+        // the stored id stays the highest one seen.
         Options::setLastStreamId(5000);
         StreamsManager manager;
         QVERIFY(manager.fetchStreams()); // ids 1, 2; threshold 4975
-        QCOMPARE(Options::getLastStreamId(), 2);
+        QCOMPARE(manager.getLatestStreamId(), 5000 - 25);
+        QCOMPARE(Options::getLastStreamId(), 5000);
         service->setRevision(9);
         QVERIFY(manager.fetchStreams());
-        QCOMPARE(manager.getLatestStreamId(), 2 - 25);
-        QCOMPARE(Options::getLastStreamId(), 4975);
+        QCOMPARE(manager.getLatestStreamId(), 5000 - 25);
+        QCOMPARE(Options::getLastStreamId(), 5000);
+        service->setRevision(10);
+        service->setCatalogue(RefService::catalogueDocument({entry(1, "One"), entry(5010, "New")}));
+        QVERIFY(manager.fetchStreams());
+        QCOMPARE(Options::getLastStreamId(), 5010);
     }
 
     void notices()
