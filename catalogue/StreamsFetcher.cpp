@@ -521,14 +521,14 @@ QString writeBeside(const QString &path, const QByteArray &data, QString &name)
 
 } // namespace
 
-bool StreamsFetcher::writeCache(const QByteArray &body, std::future<bool> *loaded) const
+bool StreamsFetcher::writeCache(const QByteArray &body, std::future<std::shared_ptr<const Document>> *parsed) const
 {
     // The new cache is written to a temporary file beside the cache file
     // and renamed over it, so an interrupted write never leaves a broken
     // cache, and a symbolic link in its place is replaced rather than
-    // written through. The rename waits for the word that the body loaded
-    // (parsed and passed the catalogue's rules); a body that does not load
-    // leaves the cache file as it was.
+    // written through. The rename waits until the body has loaded (parsed
+    // and passed the catalogue's rules); a body that does not load leaves
+    // the cache file as it was.
     const QString cacheFile = QString::fromLatin1(CACHE_FILE);
     QString temporary;
     QString problem;
@@ -538,11 +538,14 @@ bool StreamsFetcher::writeCache(const QByteArray &body, std::future<bool> *loade
         problem = QString::fromLocal8Bit(e.what());
     }
     bool keep = true;
-    if (loaded) {
+    if (parsed) {
+        // The rules are checked here, beside the records being built on the
+        // worker thread from the same document (both only read it).
         try {
-            keep = loaded->get();
+            const std::shared_ptr<const Document> document = parsed->get();
+            keep = document && followsRules(*document);
         } catch (const std::future_error &) {
-            keep = false; // the load ended without a word: it did not load
+            keep = false; // the load ended without a document
         }
     }
     if (keep && problem.isNull()) {
@@ -574,38 +577,34 @@ void StreamsFetcher::openURL(const QString &address)
         throw TulException(QStringLiteral("ConnectError"), e);
     }
     // The cache is compressed and written on its own thread (from a shared
-    // copy of the body) while the body is parsed and checked against the
-    // catalogue's rules; it replaces the cache file only when both succeed.
+    // copy of the body) while the body is parsed and its records are built;
+    // it replaces the cache file only when the body parsed and passes the
+    // catalogue's rules.
     m_cacheWritten = false;
-    std::promise<bool> loaded;
+    std::promise<std::shared_ptr<const Document>> parsed;
     bool writing = false;
     try {
-        m_pendingWrite = std::async(std::launch::async, [this, body, word = loaded.get_future()]() mutable {
-            return writeCache(body, &word);
+        m_pendingWrite = std::async(std::launch::async, [this, body, document = parsed.get_future()]() mutable {
+            return writeCache(body, &document);
         });
         writing = true;
     } catch (const std::system_error &) {
         // No thread to spare: written below, once the body has loaded.
     }
     std::shared_ptr<Document> document;
-    bool loads = false;
     try {
         document = parse(body, false);
-        loads = followsRules(*document);
     } catch (const std::exception &e) {
         if (writing) {
-            loaded.set_value(false);
-            finishCacheWrite();
+            parsed.set_value(nullptr);
+            finishCacheWrite(); // its temporary file is gone when this throws
         }
         throw TulException(QStringLiteral("ParseError"), e);
     }
-    if (writing) {
-        loaded.set_value(loads);
-        if (!loads)
-            finishCacheWrite(); // its temporary file is gone when this returns
-    } else if (loads) {
+    if (writing)
+        parsed.set_value(document);
+    else if (followsRules(*document))
         m_cacheWritten = writeCache(body, nullptr);
-    }
     m_doc = std::move(document);
 }
 

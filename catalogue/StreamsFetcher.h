@@ -135,9 +135,10 @@ private:
     // and every Stream in it complete (the checks getStreamList makes).
     static bool followsRules(const Document &document);
     // Writes body, gzip-compressed, to a temporary file and renames it over
-    // the cache file once loaded (when given) says that the body loaded.
-    // True when the cache file now holds it.
-    bool writeCache(const QByteArray &body, std::future<bool> *loaded) const;
+    // the cache file; when parsed is given, only once it gives the body's
+    // document and that follows the rules. True when the cache file now
+    // holds the body.
+    bool writeCache(const QByteArray &body, std::future<std::shared_ptr<const Document>> *parsed) const;
     void finishCacheWrite();
     QString infoText(const char *name) const;
 

@@ -66,9 +66,15 @@ bool StreamsManager::fetchStreams()
     }
     if (downloaded) {
         // A download whose records break the catalogue's rules ends the load
-        // here: the reader has not stored it in the cache, and its revision
-        // is not stored either, so the next load downloads again.
-        build();
+        // here: the reader does not store it in the cache (waited for, so
+        // that its temporary file is gone when the load ends), and its
+        // revision is not stored either, so the next load downloads again.
+        try {
+            build();
+        } catch (...) {
+            m_fetcher->cacheWritten();
+            throw;
+        }
         // A downloaded catalogue that could not be stored leaves no cache of
         // this revision: the revision is marked unknown so that the next load
         // downloads. (Asking whether the cache was written waits for the
