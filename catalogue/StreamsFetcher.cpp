@@ -613,6 +613,11 @@ void StreamsFetcher::openGZipFile(const QString &path)
     finishCacheWrite();
     QByteArray text;
     try {
+        // Only a file is read: a device or a named pipe in the cache's place
+        // (or a link to one) could give endless data or block the open.
+        const QFileInfo info(path);
+        if (info.exists() && !info.isFile())
+            throw std::runtime_error("Not a file");
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             throw std::runtime_error(file.errorString().toStdString());

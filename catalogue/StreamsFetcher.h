@@ -82,9 +82,10 @@ public:
     // kept, and getStreamList then fails).
     virtual void openURL(const QString &address);
     // Parses the gzip file at path. Throws TulException(path,
-    // "FileNotFoundError") when it is missing, unreadable or not a complete
-    // gzip stream, TulException(path, "FileReadError") when its text is not
-    // well-formed XML.
+    // "FileNotFoundError") when it is missing, unreadable, not a file (a
+    // device or a named pipe) or not a complete gzip stream,
+    // TulException(path, "FileReadError") when its text is not well-formed
+    // XML.
     virtual void openGZipFile(const QString &path);
     // Whether the last openURL stored its body in the cache file (false for
     // a body that did not load). The cache is written on a thread of its own

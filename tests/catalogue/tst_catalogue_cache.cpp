@@ -13,6 +13,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 RefService::CatalogueEntry entry(int id, const QString &name)
@@ -261,6 +263,40 @@ private slots:
             QVERIFY(!QFileInfo::exists(target));
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), QStringList{"data.dat"});
         QCOMPARE(Options::getCacheRevision(), 8);
+    }
+
+    // Only a file is read as the cache: a device or a named pipe in its
+    // place (or a link to one) would give endless data or block the read.
+    // The load takes it for a broken cache and downloads.
+    void cacheThatIsNoFile_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("link to an endless device") << "device";
+        QTest::newRow("named pipe") << "pipe";
+    }
+    void cacheThatIsNoFile()
+    {
+        QFETCH(QString, kind);
+        if (kind == "device")
+            QVERIFY(QFile::link("/dev/zero", "data.dat"));
+        else
+            QCOMPARE(::mkfifo("data.dat", 0600), 0);
+        {
+            StreamsFetcher fetcher;
+            QCOMPARE(failureKey([&] { fetcher.openGZipFile("data.dat"); }),
+                     "data.dat: " + LangMsg::getMsg("FileNotFoundError"));
+        }
+        Options::setCacheRevision(7);
+        service->setRevision(7);
+        const QByteArray document = RefService::catalogueDocument({entry(1, "One")});
+        service->setCatalogue(document);
+        StreamsManager manager;
+        QCOMPARE(failureKey([&] { manager.fetchStreams(); }), QStringLiteral("(no error)"));
+        QCOMPARE(names(manager.getAllStreams()), QStringList({"One"}));
+        QCOMPARE(downloads(), 1);
+        QVERIFY(QFileInfo("data.dat").isFile());
+        QVERIFY(!QFileInfo("data.dat").isSymLink());
+        QCOMPARE(StreamsFetcher::gzipDecompress(readAll("data.dat")), document);
     }
 
     // "LastStreamId" is the highest identifier seen, or 0: loads without
