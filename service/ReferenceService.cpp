@@ -141,6 +141,9 @@ struct Switch
 {
     int status = 0;
     int delayMs = 0;
+    // Replies wait until the test lets them go; each release counts up.
+    bool hold = false;
+    quint64 releases = 0;
     bool hasReply = false;
     QByteArray reply;
     bool hasSplit = false;
@@ -210,6 +213,7 @@ struct ReferenceService::Impl
     qint64 partialBytes = -1;
 
     QHash<QString, Switch> switches;
+    QHash<QString, int> heldRequests; // requests waiting in a hold, by path
     std::vector<LoggedRequest> log;
 
     QString hostPortLocked() const { return QStringLiteral("127.0.0.1:%1").arg(port); }
@@ -220,6 +224,25 @@ struct ReferenceService::Impl
     {
         std::unique_lock<std::mutex> lock(mutex);
         wake.wait_for(lock, std::chrono::milliseconds(qBound(0, ms, MAX_DELAY_MS)), [this] { return stopping; });
+        return !stopping;
+    }
+
+    // Waits while the path's replies are held: until a release, the end of
+    // the hold, stop() or MAX_DELAY_MS. False when the service is stopping.
+    bool waitForRelease(const QString &path)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        const auto start = switches.constFind(path);
+        if (start == switches.constEnd() || !start->hold)
+            return !stopping;
+        const quint64 generation = start->releases;
+        ++heldRequests[path];
+        wake.notify_all();
+        wake.wait_for(lock, std::chrono::milliseconds(MAX_DELAY_MS), [&] {
+            const auto it = switches.constFind(path);
+            return stopping || it == switches.constEnd() || !it->hold || it->releases != generation;
+        });
+        --heldRequests[path];
         return !stopping;
     }
 
@@ -297,7 +320,7 @@ httplib::Server::HandlerResponse ReferenceService::Impl::preRouting(const httpli
         if (it != switches.constEnd())
             sw = *it;
     }
-    if (sw.delayMs > 0 && !pause(sw.delayMs)) {
+    if ((sw.hold && !waitForRelease(path)) || (sw.delayMs > 0 && !pause(sw.delayMs))) {
         res.status = 503;
         res.set_content(toStd(errorPage(503)), "text/html; charset=UTF-8");
         return httplib::Server::HandlerResponse::Handled;
@@ -1149,6 +1172,37 @@ void ReferenceService::setDelay(const QString &path, int milliseconds)
     d->switches[path].delayMs = qBound(0, milliseconds, MAX_DELAY_MS);
 }
 
+void ReferenceService::holdReplies(const QString &path)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->switches[path].hold = true;
+}
+
+void ReferenceService::releaseReplies(const QString &path, bool keepHolding)
+{
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        Switch &sw = d->switches[path];
+        ++sw.releases;
+        sw.hold = keepHolding;
+    }
+    d->wake.notify_all();
+}
+
+int ReferenceService::heldRequestCount(const QString &path) const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->heldRequests.value(path);
+}
+
+bool ReferenceService::waitForHeldRequest(const QString &path, int timeoutMs) const
+{
+    std::unique_lock<std::mutex> lock(d->mutex);
+    return d->wake.wait_for(lock, std::chrono::milliseconds(qBound(0, timeoutMs, MAX_DELAY_MS)),
+                            [&] { return d->stopping || d->heldRequests.value(path) > 0; }) &&
+           !d->stopping;
+}
+
 void ReferenceService::setReply(const QString &path, const QByteArray &body)
 {
     std::lock_guard<std::mutex> lock(d->mutex);
@@ -1177,8 +1231,12 @@ void ReferenceService::setHeader(const QString &path, const QByteArray &name, co
 
 void ReferenceService::clearSwitches()
 {
-    std::lock_guard<std::mutex> lock(d->mutex);
-    d->switches.clear();
+    {
+        std::lock_guard<std::mutex> lock(d->mutex);
+        d->switches.clear();
+    }
+    // Held replies go too.
+    d->wake.notify_all();
 }
 
 std::vector<LoggedRequest> ReferenceService::requests() const

@@ -278,6 +278,18 @@ public:
     void setStatus(const QString &path, int status);
     // Wait before answering (bounded to 60 s; stop() ends the wait).
     void setDelay(const QString &path, int milliseconds);
+    // Hold every reply for the path until it is released (each wait bounded
+    // to 60 s; stop() and clearSwitches() end it). The request is logged
+    // when its reply goes.
+    void holdReplies(const QString &path);
+    // Lets the replies held now go; later requests are held again when
+    // keepHolding is set, else answered at once.
+    void releaseReplies(const QString &path, bool keepHolding = false);
+    // Requests for the path waiting in a hold now.
+    int heldRequestCount(const QString &path) const;
+    // Waits (at most timeoutMs, bounded to 60 s) until a request for the
+    // path waits in a hold; false when none came.
+    bool waitForHeldRequest(const QString &path, int timeoutMs = 15000) const;
     // Answer 200 with exactly this body (text/plain; no Content-Encoding).
     void setReply(const QString &path, const QByteArray &body);
     // Answer 200 with first, then after pauseMs second, in two separate

@@ -174,6 +174,7 @@ private slots:
     void splitReplyArrivesInTwoReads();
     void statusAndHeaderSwitchesOnAnyPath();
     void delayIsEndedByStop();
+    void heldReplyWaitsForRelease();
     void directory();
     void forumPage();
     void updateModes_data();
@@ -679,6 +680,46 @@ void TestService::delayIsEndedByStop()
     m_service->stop();
     waiting.join();
     QVERIFY(done);
+}
+
+void TestService::heldReplyWaitsForRelease()
+{
+    const QString path = QStringLiteral("/getppv.php");
+    m_service->holdReplies(path);
+    // Another path is not held.
+    QCOMPARE(client(*m_service)->Get("/cacheversion.txt")->status, 200);
+
+    std::atomic<int> status{0};
+    std::thread waiting([&] {
+        auto c = client(*m_service);
+        c->set_read_timeout(90);
+        auto res = c->Get("/getppv.php?serial=");
+        status = res ? res->status : -1;
+    });
+    QVERIFY(m_service->waitForHeldRequest(path));
+    QCOMPARE(m_service->heldRequestCount(path), 1);
+    // Nothing is answered, nor logged, until the release.
+    QCOMPARE(status.load(), 0);
+    QCOMPARE(m_service->requestCount(path), 0);
+    m_service->releaseReplies(path, true);
+    waiting.join();
+    QCOMPARE(status.load(), 200);
+    QCOMPARE(m_service->requestCount(path), 1);
+    QCOMPARE(m_service->heldRequestCount(path), 0);
+
+    // Still holding: the next request waits again, and stop() ends it.
+    std::atomic<bool> ended{false};
+    std::thread second([&] {
+        auto c = client(*m_service);
+        c->set_read_timeout(90);
+        auto res = c->Get("/getppv.php");
+        ended = !res || res->status == 503;
+    });
+    QVERIFY(m_service->waitForHeldRequest(path));
+    m_service->stop();
+    second.join();
+    QVERIFY(ended);
+    QVERIFY(!m_service->waitForHeldRequest(path, 10));
 }
 
 void TestService::directory()
