@@ -158,17 +158,39 @@ public:
     void playFavorite(int number);
     // The adult content tab, the pay-per-view tab and the rentals tab go.
     void removeAdultTabs();
-    // The table a row of which was just touched becomes the current one.
+    // The table a row of which was just touched becomes the current one
+    // (never a table of a page that has gone, see retireTab).
     void tableTouched(RecordTableView *table);
     BottomList *bottomTab(int slot) const;
     // Tabs of the stream folder in slot order (empty slots left out).
     QList<BottomList *> liveTabs() const;
 
+    // A call that a table started: one of its input events (a double-click
+    // that plays, a drag, a key) or an entry of its context menu. Such a
+    // call may run a nested event loop (a dialog, a message box, a drag) in
+    // which a rebuild replaces the tables; while any is held, no tab is
+    // deleted (retireTab).
+    class TableCall
+    {
+    public:
+        explicit TableCall(Gui *gui);
+        ~TableCall();
+        TableCall(const TableCall &) = delete;
+        TableCall &operator=(const TableCall &) = delete;
+
+    private:
+        Gui *m_gui;
+    };
+    // A tab page of the stream or favourites folder goes: the window lets go
+    // of every table and model in it at once. The page is deleted at once
+    // when no table call runs; else it leaves its folder, hidden with its
+    // menus closed, and is deleted once the last table call has returned.
+    void retireTab(QWidget *page);
+
     // Drag and drop of streams onto the favourites: the program's own drags
     // only, recognised by a MIME type and a token of this window.
     static const char *const STREAM_MIME_TYPE;
-    // source: the table the drag starts from, kept until the drag ends.
-    QMimeData *streamDragData(const StreamInfoPtr &stream, RecordTableView *source = nullptr);
+    QMimeData *streamDragData(const StreamInfoPtr &stream);
     bool isStreamDrag(const QMimeData *data) const;
     StreamInfoPtr draggedStream(const QMimeData *data) const;
     void dropStream(const QMimeData *data);
@@ -369,8 +391,7 @@ private:
     QByteArray m_dragToken;
     std::weak_ptr<StreamInfo> m_dragStream;
     quint64 m_dragSerial = 0;
-    // The table a running drag started from, and the tabs a rebuild took
-    // out of the folder while that drag ran: they go when it ends.
-    QPointer<RecordTableView> m_dragSource;
+    // Table calls running now, and the pages that went while one ran.
+    int m_tableCalls = 0;
     QList<QPointer<QWidget>> m_retiredTabs;
 };

@@ -171,7 +171,10 @@ QMenu *Gui::menu(QTableView *table, const QStringList &texts, const QList<GuiAct
     for (int i = 0; i < texts.size(); ++i) {
         QAction *item = popup->addAction(texts.at(i));
         GuiAction *action = i < actions.size() ? actions.at(i) : nullptr;
-        connect(item, &QAction::triggered, this, [action] {
+        // The entry's action is a call of the menu's table: it may open a
+        // dialog, under which a rebuild replaces that table and this menu.
+        connect(item, &QAction::triggered, this, [this, action] {
+            TableCall call(this);
             if (action)
                 action->run();
         });
@@ -298,7 +301,7 @@ void Gui::removeAdultTabs()
         if (currentView == tab->getStreamsView())
             currentView = nullptr;
         bottomTabs[size_t(slot)] = nullptr;
-        delete tab;
+        retireTab(tab);
     }
-    delete ppvTab.data();
+    retireTab(ppvTab);
 }

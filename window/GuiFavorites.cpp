@@ -12,7 +12,6 @@
 #include <QMimeData>
 #include <QRandomGenerator>
 #include <QVBoxLayout>
-#include <utility>
 
 const char *const Gui::STREAM_MIME_TYPE = "application/x-quorvantel-stream";
 
@@ -45,8 +44,8 @@ void Gui::createFavoritesTable(TabFolder *folder, bool withPpv)
 {
     TabFolder::Quiet quiet(folder);
     if (favoritesTab) {
-        delete favoritesTab.data();
-        delete ppvTab.data();
+        retireTab(favoritesTab);
+        retireTab(ppvTab);
     }
     const QColor background = getLighterColor(palette().color(QPalette::Window), 2);
     auto tint = [&](QTableView *table) {
@@ -162,12 +161,11 @@ void Gui::addFavoriteStream(const StreamInfoPtr &stream)
 
 // --- Drag and drop --------------------------------------------------------------
 
-QMimeData *Gui::streamDragData(const StreamInfoPtr &stream, RecordTableView *source)
+QMimeData *Gui::streamDragData(const StreamInfoPtr &stream)
 {
     auto *data = new QMimeData;
     if (!stream)
         return data;
-    m_dragSource = source;
     ++m_dragSerial;
     m_dragToken = QByteArray::number(QRandomGenerator::global()->generate64(), 16) + '-' +
                   QByteArray::number(m_dragSerial);
@@ -203,12 +201,4 @@ void Gui::streamDragFinished()
 {
     m_dragToken.clear();
     m_dragStream.reset();
-    m_dragSource = nullptr;
-    // Tabs replaced while the drag ran go now, once the drag's own code has
-    // returned to the event loop.
-    const QList<QPointer<QWidget>> retired = std::exchange(m_retiredTabs, {});
-    for (const QPointer<QWidget> &tab : retired) {
-        if (tab)
-            tab->deleteLater();
-    }
 }

@@ -370,21 +370,14 @@ void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr
             view->selectCountry(0);
         }
 
-        // The tabs of the previous load go; only the tabs made now count. A
-        // tab whose row the user is dragging leaves the folder now and goes
-        // when the drag ends (the drag runs this rebuild from its own loop).
+        // The tabs of the previous load go; only the tabs made now count.
+        // This rebuild may run inside a dialog, a message box or a drag that
+        // one of these tables started: such a tab leaves the folder now and
+        // goes when that call has returned.
         for (auto &slot : bottomTabs) {
             BottomList *tab = slot.data();
             slot = nullptr;
-            if (!tab)
-                continue;
-            if (m_dragSource && tab->isAncestorOf(m_dragSource)) {
-                cBottomTab->removeTab(cBottomTab->indexOf(tab));
-                tab->hide();
-                m_retiredTabs << tab;
-            } else {
-                delete tab;
-            }
+            retireTab(tab);
         }
         currentTable = nullptr;
         currentTableViewer = nullptr;

@@ -333,8 +333,48 @@ void RecordTableView::setDropTarget(bool target)
     setDropIndicatorShown(false);
 }
 
+namespace {
+
+// The events by which the user starts something in a table: what they start
+// may run a nested event loop (a double-click that opens a dialog, a drag).
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+    case QEvent::Wheel:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::DragLeave:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool RecordTableView::event(QEvent *event)
+{
+    if (!isUserInput(event->type()))
+        return QTableView::event(event);
+    Gui::TableCall call(m_gui);
+    return QTableView::event(event);
+}
+
 bool RecordTableView::viewportEvent(QEvent *event)
 {
+    if (!isUserInput(event->type()))
+        return QTableView::viewportEvent(event);
+    // The table stays while what this event starts runs (Gui::retireTab).
+    Gui::TableCall call(m_gui);
     if (event->type() == QEvent::MouseButtonPress)
         emit mousePressed();
     return QTableView::viewportEvent(event);
@@ -349,10 +389,11 @@ void RecordTableView::startDrag(Qt::DropActions)
     if (!record)
         return;
     // The drag runs an event loop of its own, in which the window may
-    // rebuild its tabs; it keeps this table until the drag has ended.
+    // rebuild its tabs; the mouse event that started it keeps this table
+    // until the drag has ended.
     Gui *gui = m_gui;
     auto *drag = new QDrag(this);
-    drag->setMimeData(gui->streamDragData(record, this));
+    drag->setMimeData(gui->streamDragData(record));
     const QIcon icon = m_model->data(m_model->index(selectionIndex(), 0), Qt::DecorationRole).value<QIcon>();
     if (!icon.isNull())
         drag->setPixmap(icon.pixmap(16, 16));

@@ -139,6 +139,7 @@ signals:
     void selectionChangedByAnyone();
 
 protected:
+    bool event(QEvent *event) override;
     bool viewportEvent(QEvent *event) override;
     void startDrag(Qt::DropActions supportedActions) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
