@@ -61,15 +61,17 @@ void Gui::createFavoritesTable(TabFolder *folder, bool withPpv)
                                            std::make_unique<FavoritesTableLabelAndColorProvider>(), nullptr);
         return new RecordTableView(this, model, page);
     });
-    folder->addTab(favoritesTab, QIcon(loadIcon(QStringLiteral(":/images/favorites.ico"))), msg("FAVORITES_TAB"));
-    folder->setTabBold(favoritesTab, true);
     favoritesTable = static_cast<RecordTableView *>(favorites);
     favoritesTableViewer = favoritesTable->recordModel();
     favoritesTable->setObjectName(QStringLiteral("favoritesTable"));
     tint(favoritesTable);
     favoritesTable->setColumnWidth(0, 90);
     favoritesTable->setColumnWidth(1, 60);
+    // The rule listens before the tab goes into the folder: a folder on
+    // screen sizes its new tab at once.
     new ResizeColumnListener(favoritesTable, 0, 60, 90);
+    folder->addTab(favoritesTab, QIcon(loadIcon(QStringLiteral(":/images/favorites.ico"))), msg("FAVORITES_TAB"));
+    folder->setTabBold(favoritesTab, true);
     RecordTableView *favTable = favoritesTable;
     connect(favTable, &RecordTableView::selectionChangedByAnyone, this, [this, favTable] { tableTouched(favTable); });
     connect(favTable, &QTableView::doubleClicked, this, [this, favTable] {

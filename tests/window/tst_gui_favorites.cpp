@@ -62,6 +62,8 @@ private slots:
     void removeLastDisablesDelete();
     void playFavoriteNumber();
     void favoritesAfterReload();
+    void nameColumnRuleAfterReload_data();
+    void nameColumnRuleAfterReload();
 
 private:
     void addTvRows(int count);
@@ -269,6 +271,35 @@ void TestGuiFavorites::favoritesAfterReload()
     QCOMPARE(favoriteNames(*m_gui), before);
     QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
     QVERIFY(m_gui->cTabFavLoc->isTabBold(m_gui->favoritesTab));
+}
+
+void TestGuiFavorites::nameColumnRuleAfterReload_data()
+{
+    QTest::addColumn<int>("windowWidth");
+    // The rule's width, and the 90 pixels it never goes below.
+    QTest::newRow("wide window") << 1200;
+    QTest::newRow("narrow window") << 420;
+}
+
+void TestGuiFavorites::nameColumnRuleAfterReload()
+{
+    QFETCH(int, windowWidth);
+    m_gui->resize(windowWidth, 700);
+    auto expected = [this] {
+        RecordTableView *table = m_gui->favoritesTable;
+        const int scrollBar = table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
+        return std::max(90, table->width() - 60 - scrollBar);
+    };
+    QTRY_COMPARE(m_gui->favoritesTable->columnWidth(0), expected());
+    QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
+    m_gui->updateDatabase();
+    QVERIFY(waitForLoads(loads, 1));
+    // The new table follows the rule at once, without a resize of the
+    // window.
+    QVERIFY(m_gui->favoritesTable->isVisible());
+    QVERIFY(m_gui->favoritesTable->width() > 0);
+    QCOMPARE(m_gui->favoritesTable->columnWidth(0), expected());
+    QCOMPARE(m_gui->favoritesTable->columnWidth(1), 60);
 }
 
 QTEST_MAIN(TestGuiFavorites)
