@@ -25,6 +25,7 @@ namespace {
 const QString PPV_PATH = QStringLiteral("/getppv.php");
 constexpr int WAIT_MS = 15000;
 
+// Two Tv streams, a radio and an adult stream, playing from url.
 QByteArray catalogue(const QString &url)
 {
     std::vector<RefService::CatalogueEntry> entries = {
