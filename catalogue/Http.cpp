@@ -10,6 +10,8 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <string>
 
 namespace Http {
 
@@ -249,7 +251,19 @@ struct Transfer
     qint64 received = 0;
     qint64 delivered = 0; // body bytes handed to Request::sink
     QElapsedTimer sinceData;
-    bool stalled = false;
+    // The rate bound: bytes on the wire (headers and body) and the window
+    // that began with the first of them.
+    qint64 wireBytes = 0;
+    qint64 windowStartBytes = 0;
+    QElapsedTimer window;
+
+    void arrived(size_t length)
+    {
+        sinceData.restart();
+        if (!window.isValid())
+            window.start();
+        wireBytes += qint64(length);
+    }
 
     void fail(HttpError::Kind kind, const std::string &message)
     {
@@ -283,7 +297,7 @@ size_t onHeader(char *data, size_t size, size_t count, void *user)
     auto *t = static_cast<Transfer *>(user);
     const size_t length = size * count;
     const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
-    t->sinceData.restart();
+    t->arrived(length);
     if (line.startsWith("HTTP/")) {
         // A new response (after a redirect or a 100 Continue): forget the
         // headers of the one before.
@@ -310,7 +324,7 @@ size_t onData(char *data, size_t size, size_t count, void *user)
 {
     auto *t = static_cast<Transfer *>(user);
     const size_t length = size * count;
-    t->sinceData.restart();
+    t->arrived(length);
     if (!t->decoder) {
         const BodyDecoder::Coding coding =
             t->request->decode ? codingOf(t->response.contentEncoding) : BodyDecoder::Coding::Identity;
@@ -338,18 +352,24 @@ size_t onData(char *data, size_t size, size_t count, void *user)
     return length;
 }
 
-int onProgress(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+// Why a running transfer must end now, if it must: a stop request, no byte
+// for the stall timeout, or too few bytes in the last rate window. Starts
+// the next rate window when the last one brought enough.
+std::optional<std::string> mustEnd(Transfer &t, const QString &url)
 {
-    auto *t = static_cast<Transfer *>(user);
-    if (t->request->stop.stop_requested()) {
-        t->fail(HttpError::Kind::Connect, "The transfer was cancelled");
-        return 1;
+    const Request &r = *t.request;
+    if (r.stop.stop_requested())
+        return std::string("The transfer was cancelled");
+    if (t.sinceData.elapsed() > r.stallTimeoutMs)
+        return "No data for " + std::to_string(r.stallTimeoutMs) + " ms from " + toStd(url);
+    if (t.window.isValid() && r.rateWindowMs > 0 && t.window.elapsed() >= r.rateWindowMs) {
+        if (t.wireBytes - t.windowStartBytes < r.minRateBytes)
+            return "Fewer than " + std::to_string(r.minRateBytes) + " bytes in " + std::to_string(r.rateWindowMs)
+                   + " ms from " + toStd(url);
+        t.windowStartBytes = t.wireBytes;
+        t.window.restart();
     }
-    if (t->sinceData.elapsed() > t->request->stallTimeoutMs) {
-        t->stalled = true;
-        return 1;
-    }
-    return 0;
+    return std::nullopt;
 }
 
 bool isHex(char c)
@@ -443,14 +463,12 @@ Response get(const QString &url, const Request &request)
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, long(std::max(1, request.connectTimeoutMs)));
-    // Stall detection: the progress callback runs at least once a second
-    // and ends the transfer when no byte has come for stallTimeoutMs; the
-    // low-speed limit is a second guard in whole seconds.
+    if (request.totalTimeoutMs > 0)
+        curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(request.totalTimeoutMs));
+    // The stall timeout and the rate bound are checked by the transfer loop
+    // below; the low-speed limit is a second guard in whole seconds.
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, long(std::max(1, (request.stallTimeoutMs + 999) / 1000)));
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onData);
@@ -464,8 +482,46 @@ Response get(const QString &url, const Request &request)
         curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
     }
 
+    if (request.stop.stop_requested())
+        throw HttpError(HttpError::Kind::Connect, "The transfer was cancelled");
+    std::unique_ptr<CURLM, void (*)(CURLM *)> multi(curl_multi_init(), [](CURLM *m) { curl_multi_cleanup(m); });
+    if (!multi || curl_multi_add_handle(multi.get(), c) != CURLM_OK)
+        throw HttpError(HttpError::Kind::Connect, "Cannot start an HTTP transfer");
+    struct Detach
+    {
+        CURLM *multi;
+        CURL *easy;
+        ~Detach() { curl_multi_remove_handle(multi, easy); }
+    } detach{multi.get(), c};
+
+    // The transfer runs in this loop rather than in curl_easy_perform, so
+    // that a stop request wakes it at once (curl_multi_wakeup may be called
+    // from any thread) and the stall and rate checks run between waits.
     t.sinceData.start();
-    const CURLcode rc = curl_easy_perform(c);
+    CURLcode rc = CURLE_OK;
+    {
+        CURLM *m = multi.get();
+        std::stop_callback wake(request.stop, [m] { curl_multi_wakeup(m); });
+        for (;;) {
+            int running = 0;
+            const CURLMcode mc = curl_multi_perform(m, &running);
+            if (mc != CURLM_OK)
+                throw HttpError(HttpError::Kind::Connect, std::string(curl_multi_strerror(mc)) + " (" + toStd(url) + ")");
+            if (t.failed)
+                break; // a callback refused the data
+            if (running == 0) {
+                int left = 0;
+                rc = CURLE_RECV_ERROR;
+                while (CURLMsg *msg = curl_multi_info_read(m, &left))
+                    if (msg->msg == CURLMSG_DONE && msg->easy_handle == c)
+                        rc = msg->data.result;
+                break;
+            }
+            if (const std::optional<std::string> reason = mustEnd(t, url))
+                throw HttpError(HttpError::Kind::Connect, *reason);
+            curl_multi_poll(m, nullptr, 0, 250, nullptr);
+        }
+    }
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &t.response.status);
 
     if (t.failed)
@@ -473,9 +529,6 @@ Response get(const QString &url, const Request &request)
     if (rc == CURLE_HTTP_RETURNED_ERROR)
         throw HttpError(HttpError::Kind::Status,
                         "The server answered with status " + std::to_string(t.response.status), t.response.status);
-    if (rc == CURLE_ABORTED_BY_CALLBACK && t.stalled)
-        throw HttpError(HttpError::Kind::Connect,
-                        "No data for " + std::to_string(request.stallTimeoutMs) + " ms from " + toStd(url));
     if (rc == CURLE_URL_MALFORMAT)
         throw HttpError(HttpError::Kind::InvalidUrl, "Not a valid address: " + toStd(url));
     if (rc != CURLE_OK) {

@@ -7,10 +7,15 @@
 #include <stop_token>
 
 // The program's small blocking HTTP layer over libcurl, usable from any
-// thread. Every request has a connect timeout and a stall timeout, so an
-// unresponsive server ends in an error instead of a hang. Redirects are
-// followed within http and https only.
+// thread. Every request has a connect timeout, a stall timeout and a lower
+// bound on its rate, so an unresponsive or trickling server ends in an error
+// instead of a hang; a request may also have an overall time limit and a
+// stop token. Redirects are followed within http and https only.
 namespace Http {
+
+// The overall time limit of the small requests whose answers are a few
+// bytes (the catalogue revision, the service requests).
+inline constexpr int SMALL_REQUEST_TIMEOUT_MS = 5000;
 
 class HttpError : public std::runtime_error
 {
@@ -45,6 +50,14 @@ struct Request
     int connectTimeoutMs = 10000;
     // The transfer fails when no byte arrives for this long.
     int stallTimeoutMs = 30000;
+    // Once the answer has begun, every rateWindowMs must bring at least
+    // minRateBytes (headers and body as received), or the transfer fails:
+    // a server that trickles a few bytes at a time cannot hold it open.
+    qint64 minRateBytes = 1024;
+    int rateWindowMs = 10000;
+    // The whole transfer, connecting included, may take at most this long;
+    // 0 for no limit.
+    int totalTimeoutMs = 0;
     // Called with (bytes received, bytes announced or -1) as data arrives;
     // returning false aborts the transfer (Connect error).
     std::function<bool(qint64, qint64)> progress;
@@ -57,8 +70,9 @@ struct Request
     // A PEM file of certificates to trust in place of the system's (for a
     // server with its own certificate). Certificates are always checked.
     QString caFile;
-    // A stop request ends the transfer (Connect error) within about a
-    // second, even while the server sends nothing.
+    // A stop request ends the transfer at once (Connect error), even while
+    // the server sends nothing; a transfer whose stop was requested before
+    // it began does not begin.
     std::stop_token stop;
 };
 

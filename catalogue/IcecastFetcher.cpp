@@ -148,16 +148,19 @@ QString IcecastFetcher::directoryUrl()
     return QStringLiteral("http://") + ServerConfig::host(ServerConfig::Server::Icecast) + QStringLiteral("/yp.xml");
 }
 
-void IcecastFetcher::openDatabase()
+void IcecastFetcher::openDatabase(std::stop_token stop)
 {
-    openUrl(directoryUrl());
+    openUrl(directoryUrl(), stop);
 }
 
-void IcecastFetcher::openUrl(const QString &url)
+void IcecastFetcher::openUrl(const QString &url, std::stop_token stop)
 {
     QByteArray body;
     try {
-        body = Http::decodingDownload(url);
+        Http::Request request;
+        request.decode = true;
+        request.stop = stop;
+        body = Http::get(url, request).body;
     } catch (const Http::HttpError &e) {
         if (e.kind() == Http::HttpError::Kind::InvalidUrl)
             return;

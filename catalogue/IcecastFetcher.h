@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 
 namespace pugi {
 class xml_document;
@@ -57,14 +58,14 @@ public:
     // be reached, answers with an error status or sends a broken coding),
     // "ParseError" when the document is not well-formed XML. An address that
     // is not a valid URL changes nothing. The earlier document stays kept on
-    // every failure.
-    virtual void openDatabase();
+    // every failure. A stop request ends the download ("ConnectError").
+    virtual void openDatabase(std::stop_token stop = {});
     // A new list with one record per "entry", in document order; none while
     // no directory was parsed. Each call builds new records.
     virtual std::optional<StreamList> getStreamList();
 
     // The same for a given address and for a body already in memory.
-    void openUrl(const QString &url);
+    void openUrl(const QString &url, std::stop_token stop = {});
     void parse(const QByteArray &body);
 
     // "http://" + the configured directory host + "/yp.xml".

@@ -10,13 +10,13 @@ IcecastView::IcecastView() = default;
 
 IcecastView::~IcecastView() = default;
 
-std::shared_ptr<const StreamList> IcecastView::load()
+std::shared_ptr<const StreamList> IcecastView::load(std::stop_token stop)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     waitForDownload(lock);
     if (m_fetcher)
         return m_allStreams;
-    return download(lock);
+    return download(lock, stop);
 }
 
 std::shared_ptr<const StreamList> IcecastView::getAllStreams(bool reload)
@@ -34,18 +34,19 @@ std::shared_ptr<const StreamList> IcecastView::getAllStreams(bool reload)
     return m_allStreams;
 }
 
-std::shared_ptr<const StreamList> IcecastView::download(std::unique_lock<std::mutex> &lock)
+std::shared_ptr<const StreamList> IcecastView::download(std::unique_lock<std::mutex> &lock, std::stop_token stop)
 {
     m_fetcher = std::make_unique<IcecastFetcher>();
     IcecastFetcher *fetcher = m_fetcher.get();
-    return runDownload(lock, [fetcher] {
+    return runDownload(lock, [fetcher, stop] {
         std::shared_ptr<const StreamList> list;
         try {
             try {
-                fetcher->openDatabase();
+                fetcher->openDatabase(stop);
             } catch (const TulException &e) {
-                qWarning().noquote()
-                    << QStringLiteral("Icecast directory not loaded: %1 (%2)").arg(e.getMsg(), e.getMessage());
+                if (!stop.stop_requested())
+                    qWarning().noquote()
+                        << QStringLiteral("Icecast directory not loaded: %1 (%2)").arg(e.getMsg(), e.getMessage());
             }
             if (std::optional<StreamList> streams = fetcher->getStreamList())
                 list = std::make_shared<const StreamList>(std::move(*streams));

@@ -3,6 +3,7 @@
 #include "DownloadedView.h"
 
 #include <memory>
+#include <stop_token>
 
 class IcecastFetcher;
 
@@ -36,8 +37,9 @@ public:
     // Makes the run's one download of the directory unless it was made
     // already, whatever the download-on-request switch says, and gives the
     // held list (null after a failed download). A download that another
-    // thread is running is waited for.
-    std::shared_ptr<const StreamList> load();
+    // thread is running is waited for. A stop request ends the download
+    // (the view then stays empty).
+    std::shared_ptr<const StreamList> load(std::stop_token stop = {});
 
     // The directory's records: the held list, downloading it on the first
     // call while downloading on request is on; null while there is none.
@@ -51,7 +53,7 @@ protected:
 private:
     // Creates the fetcher and runs the download; called with the lock held,
     // no fetcher yet and no download running, returns with it held again.
-    std::shared_ptr<const StreamList> download(std::unique_lock<std::mutex> &lock);
+    std::shared_ptr<const StreamList> download(std::unique_lock<std::mutex> &lock, std::stop_token stop = {});
 
     std::unique_ptr<IcecastFetcher> m_fetcher; // created by the first download
 };

@@ -42,11 +42,14 @@ bool PPVFetcher::getAdultVisible() const
     return m_adultVisible;
 }
 
-void PPVFetcher::openURL(const QString &address)
+void PPVFetcher::openURL(const QString &address, std::stop_token stop)
 {
     QByteArray body;
     try {
-        body = Http::decodingDownload(address);
+        Http::Request request;
+        request.decode = true;
+        request.stop = stop;
+        body = Http::get(address, request).body;
     } catch (const Http::HttpError &e) {
         if (e.kind() == Http::HttpError::Kind::InvalidUrl) {
             qWarning().noquote() << "Pay-per-view catalogue address not valid:" << address << "-" << e.what();

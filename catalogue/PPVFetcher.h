@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 // Reader of the pay-per-view catalogue and the user's rentals
@@ -42,8 +43,8 @@ public:
     // "ConnectError" when the download fails, "ParseError" when the document
     // is not well-formed or has no "PPV" element; the earlier document stays
     // kept. An address that is not a valid URL is printed on the console and
-    // changes nothing.
-    virtual void openURL(const QString &address);
+    // changes nothing. A stop request ends the download ("ConnectError").
+    virtual void openURL(const QString &address, std::stop_token stop = {});
     // New records from the kept document, adult movies left out while the
     // switch is off, each with its rental time (the last "Purchased" of a
     // movie wins); none while no document was parsed.

@@ -72,23 +72,23 @@ std::shared_ptr<const StreamList> PPVView::getAllStreams(bool reload)
     return download(lock);
 }
 
-std::shared_ptr<const StreamList> PPVView::reload()
+std::shared_ptr<const StreamList> PPVView::reload(std::stop_token stop)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_stale = true;
     // One download at a time: the fetcher keeps one document.
     waitForDownload(lock);
-    return download(lock);
+    return download(lock, stop);
 }
 
-std::shared_ptr<const StreamList> PPVView::download(std::unique_lock<std::mutex> &lock)
+std::shared_ptr<const StreamList> PPVView::download(std::unique_lock<std::mutex> &lock, std::stop_token stop)
 {
     PPVFetcher *fetcher = m_fetcher.get();
-    runDownload(lock, [fetcher] {
+    runDownload(lock, [fetcher, stop] {
         std::shared_ptr<const StreamList> list;
         try {
             try {
-                fetcher->openURL(Options::getPpvUrlFetch());
+                fetcher->openURL(Options::getPpvUrlFetch(), stop);
             } catch (const TulException &) {
                 // Not reported: the list of the last good document stays.
             }

@@ -3,6 +3,7 @@
 #include "DownloadedView.h"
 
 #include <memory>
+#include <stop_token>
 #include <vector>
 
 class PPVFetcher;
@@ -61,8 +62,9 @@ public:
     // list, whatever the download-on-request switch says. A download that
     // another thread is running is waited for first, so this one starts
     // afterwards. The list published: after a failure the one rebuilt from
-    // the last good document, null while no download ever succeeded.
-    std::shared_ptr<const StreamList> reload();
+    // the last good document, null while no download ever succeeded. A stop
+    // request ends the download, as a failed one.
+    std::shared_ptr<const StreamList> reload(std::stop_token stop = {});
 
     // The catalogue's records (PPVStreamInfo). While downloading on request
     // is on, downloads when none is held or the held one was forgotten, or
@@ -76,7 +78,7 @@ protected:
 private:
     // Runs one download and publishes its list; called with the lock held
     // and no download running, returns with it held again.
-    std::shared_ptr<const StreamList> download(std::unique_lock<std::mutex> &lock);
+    std::shared_ptr<const StreamList> download(std::unique_lock<std::mutex> &lock, std::stop_token stop = {});
 
     std::unique_ptr<PPVFetcher> m_fetcher;
     // The held list (m_allStreams) has PPVStreamInfo records.

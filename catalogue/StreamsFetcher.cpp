@@ -564,7 +564,7 @@ bool StreamsFetcher::writeCache(const QByteArray &body, std::future<std::shared_
     return false;
 }
 
-void StreamsFetcher::openURL(const QString &address)
+void StreamsFetcher::openURL(const QString &address, std::stop_token stop)
 {
     finishCacheWrite();
     QByteArray body;
@@ -572,10 +572,15 @@ void StreamsFetcher::openURL(const QString &address)
         Http::Request request;
         request.decode = true;
         request.maxBytes = m_maxBytes;
+        request.stop = stop;
         body = Http::get(address, request).body;
     } catch (const Http::HttpError &e) {
         throw TulException(QStringLiteral("ConnectError"), e);
     }
+    // A load stopped once its body had come (the program is closing)
+    // leaves the cache file as it was.
+    if (stop.stop_requested())
+        throw TulException(QStringLiteral("ConnectError"), std::runtime_error("The download was cancelled"));
     // The cache is compressed and written on its own thread (from a shared
     // copy of the body) while the body is parsed and its records are built;
     // it replaces the cache file only when the body parsed and passes the
@@ -903,11 +908,14 @@ std::shared_ptr<StreamList> StreamsFetcher::getStreamList(CatalogueIndexes &inde
     return list;
 }
 
-int StreamsFetcher::getCacheRevision() const
+int StreamsFetcher::getCacheRevision(std::stop_token stop) const
 {
     QByteArray body;
     try {
-        body = Http::getBody(Options::getCacheRevisionUrl());
+        Http::Request request;
+        request.totalTimeoutMs = Http::SMALL_REQUEST_TIMEOUT_MS;
+        request.stop = stop;
+        body = Http::get(Options::getCacheRevisionUrl(), request).body;
     } catch (const Http::HttpError &) {
         return Options::getCacheRevision();
     }

@@ -9,6 +9,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 // One name index of the catalogue: each category (language, country) text
@@ -79,8 +80,9 @@ public:
     // valid, the download fails or the body passes the size limit;
     // "ParseError" when the body is not well-formed XML. The kept document
     // changes only when the parse succeeds (a document against the rules is
-    // kept, and getStreamList then fails).
-    virtual void openURL(const QString &address);
+    // kept, and getStreamList then fails). A stop request ends the download
+    // ("ConnectError"); a stopped download writes no cache.
+    virtual void openURL(const QString &address, std::stop_token stop = {});
     // Parses the gzip file at path. Throws TulException(path,
     // "FileNotFoundError") when it is missing, unreadable, not a file (a
     // device or a named pipe) or not a complete gzip stream,
@@ -110,8 +112,9 @@ public:
     virtual std::shared_ptr<StreamList> getStreamList(CatalogueIndexes &indexes, int &latestStreamId) const;
 
     // The server's catalogue revision; the stored one when the server cannot
-    // tell it.
-    virtual int getCacheRevision() const;
+    // tell it within Http::SMALL_REQUEST_TIMEOUT_MS or the stop is
+    // requested.
+    virtual int getCacheRevision(std::stop_token stop = {}) const;
 
     // Entry points for bytes already in memory. parseDocument parses and
     // keeps a catalogue document as openURL does after the download (throws

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <stdexcept>
 
 StreamsManager::StreamsManager()
     : m_fetcher(std::make_unique<StreamsFetcher>()),
@@ -30,12 +31,17 @@ StreamsManager::Snapshot StreamsManager::snapshot() const
 
 // ------------------------------------------------------------------ loading
 
-bool StreamsManager::fetchStreams()
+bool StreamsManager::fetchStreams(std::stop_token stop)
 {
     std::lock_guard load(m_loadMutex);
     const QString cacheFile = QString::fromLatin1(StreamsFetcher::CACHE_FILE);
+    auto stopped = [] {
+        return TulException(QStringLiteral("ConnectError"), std::runtime_error("The load was stopped"));
+    };
 
-    const int revision = m_fetcher->getCacheRevision();
+    const int revision = m_fetcher->getCacheRevision(stop);
+    if (stop.stop_requested())
+        throw stopped();
     // Builds the records of the document read last on private copies of the
     // indexes; nothing is published until every record is built.
     CatalogueIndexes indexes;
@@ -52,19 +58,34 @@ bool StreamsManager::fetchStreams()
     bool downloaded = false;
     try {
         if (revision != Options::getCacheRevision()) {
-            m_fetcher->openURL(Options::getFetchstreamsUrl());
+            m_fetcher->openURL(Options::getFetchstreamsUrl(), stop);
             downloaded = true;
         } else {
             m_fetcher->openGZipFile(cacheFile);
             build(); // a cache whose records break the rules is broken too
         }
     } catch (const TulException &) {
+        if (stop.stop_requested())
+            throw stopped();
         // A failed download, a failed parse or a missing or broken cache:
         // one more download, whose failure ends the load.
-        m_fetcher->openURL(Options::getFetchstreamsUrl());
+        m_fetcher->openURL(Options::getFetchstreamsUrl(), stop);
         downloaded = true;
     }
     if (downloaded) {
+        // A downloaded catalogue that could not be stored leaves no cache of
+        // this revision: the revision is marked unknown so that the next load
+        // downloads. (Asking whether the cache was written waits for the
+        // cache write, which runs while the records are built.)
+        auto storeRevision = [this, revision] {
+            Options::setCacheRevision(m_fetcher->cacheWritten() ? revision : -1);
+        };
+        if (stop.stop_requested()) {
+            // The catalogue came and its cache is being written: the
+            // revision goes with it, the records are not built.
+            storeRevision();
+            throw stopped();
+        }
         // A download whose records break the catalogue's rules ends the load
         // here: the reader does not store it in the cache (waited for, so
         // that its temporary file is gone when the load ends), and its
@@ -75,11 +96,7 @@ bool StreamsManager::fetchStreams()
             m_fetcher->cacheWritten();
             throw;
         }
-        // A downloaded catalogue that could not be stored leaves no cache of
-        // this revision: the revision is marked unknown so that the next load
-        // downloads. (Asking whether the cache was written waits for the
-        // cache write, which runs while the records are built.)
-        Options::setCacheRevision(m_fetcher->cacheWritten() ? revision : -1);
+        storeRevision();
     }
     if (!list)
         list = std::make_shared<StreamList>();
@@ -253,6 +270,9 @@ void StreamsManager::sendRequest(const QString &url, const QString &connectKey)
         throw TulException(QStringLiteral("ERROR_SENDING"));
     Http::Request request;
     request.maxBytes = 255;
+    // The request runs on the UI thread and blocks it until answered: a
+    // slow server may hold it a few seconds at most.
+    request.totalTimeoutMs = Http::SMALL_REQUEST_TIMEOUT_MS;
     QByteArray answer;
     try {
         answer = Http::get(url, request).body;

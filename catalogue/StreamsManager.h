@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stop_token>
 #include <vector>
 
 class StreamsFetcher;
@@ -47,7 +48,7 @@ public:
     Snapshot snapshot() const;
 
     // The service requests; each throws TulException unless the server
-    // answers exactly "OK".
+    // answers exactly "OK" within Http::SMALL_REQUEST_TIMEOUT_MS.
     // Suggests a stream (no description sent).
     virtual void streamTips(const StreamInfo &stream);
     // Suggests a stream with the user's description of it (a null
@@ -69,8 +70,10 @@ public:
     // Loads the catalogue: from the server when its revision differs from
     // the stored one, else from the cache file, falling back to a download.
     // True when the catalogue holds at least one record. Throws TulException;
-    // after a failure the catalogue published before stays as it was.
-    virtual bool fetchStreams();
+    // after a failure the catalogue published before stays as it was. A
+    // stop request ends the load's downloads at once and the load with
+    // "ConnectError", publishing nothing.
+    virtual bool fetchStreams(std::stop_token stop = {});
     // The number of name in its index, registering it when new. A load
     // registers its records in a copy of the indexes and publishes that
     // copy, so a name added while a load runs is replaced by the load's

@@ -12,6 +12,7 @@
 #include "PPVView.h"
 #include "PlainText.h"
 #include "PlayerArea.h"
+#include "ProgramUpdate.h"
 #include "RecordTable.h"
 #include "StreamsManager.h"
 #include "StreamsView.h"
@@ -96,6 +97,10 @@ bool Gui::shutdown()
         m_loadThread->join();
         m_loadThread.reset();
     }
+    // A program update download ends too; its partial file goes.
+    const QList<ProgramUpdate::ProgramUpdateThread *> downloads =
+        findChildren<ProgramUpdate::ProgramUpdateThread *>(Qt::FindDirectChildrenOnly);
+    qDeleteAll(downloads);
     if (m_releaseThread.joinable())
         m_releaseThread.join();
     disposePlayer();

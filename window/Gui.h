@@ -74,10 +74,11 @@ public:
     // mode is stored and starts the catalogue load), sets the bounds and
     // shows the window.
     void open(bool show = true);
-    // Ends the background jobs: stops the progress animation, waits for a
-    // running catalogue load to end and releases the player. True when a
-    // load was still running (its results, such as the catalogue revision,
-    // came after the settings were written). Safe to call more than once.
+    // Ends the background jobs: stops a running catalogue load (its
+    // downloads end at once) and waits for it, stops a program update
+    // download, and releases the player. Once it has returned no job
+    // changes the settings or writes a file. True when a load was still
+    // running. Safe to call more than once.
     bool shutdown();
 
     // --- Looks ----------------------------------------------------------------

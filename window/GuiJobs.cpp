@@ -24,6 +24,7 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -143,7 +144,7 @@ void DatabaseLoadThread::run(std::stop_token stop)
     std::optional<TulException> failure;
     m_previousStreams = m_manager->getAllStreams();
     try {
-        gotStreamsFinal = m_manager->fetchStreams();
+        gotStreamsFinal = m_manager->fetchStreams(stop);
     } catch (const TulException &e) {
         failure = e;
     } catch (const std::exception &e) {
@@ -154,6 +155,11 @@ void DatabaseLoadThread::run(std::stop_token stop)
 
     // The views' sort orders and search texts of the new catalogue are
     // computed here, so the tables fill at once on the UI thread.
+    // A stop request (the window closing) ends the load here: its downloads
+    // have ended at once, and nothing more is fetched or prepared.
+    if (!failure && stop.stop_requested())
+        failure = TulException(QStringLiteral("ConnectError"), std::runtime_error("The load was stopped"));
+
     if (!failure) {
         try {
             StreamsView::prepareStreams(m_manager->getAllStreams());
@@ -170,13 +176,13 @@ void DatabaseLoadThread::run(std::stop_token stop)
     std::vector<StreamInfoPtr> ppvRows;
     if (!failure) {
         try {
-            if (auto list = m_icecastView->load())
+            if (auto list = m_icecastView->load(stop))
                 icecastRows.assign(list->begin(), list->end());
         } catch (const std::exception &e) {
             std::fprintf(stderr, "Icecast directory: %s\n", e.what());
         }
         try {
-            if (auto list = m_ppvView->reload())
+            if (auto list = m_ppvView->reload(stop))
                 ppvRows.assign(list->begin(), list->end());
         } catch (const std::exception &e) {
             std::fprintf(stderr, "Pay-per-view catalogue: %s\n", e.what());

@@ -22,9 +22,13 @@ int runMainWindow(const std::function<void(Gui &)> &started)
         printEscapedException("main window", nullptr);
     }
 
+    // The jobs end first (a running load is stopped, its downloads end at
+    // once), then the settings are written, once: nothing of this process
+    // touches them after that, so a newer file written by another run is
+    // never replaced by this one.
+    if (gui)
+        gui->shutdown();
     Options::writeToDisk();
-    if (gui && gui->shutdown())
-        Options::writeToDisk();
     gui.reset();
     return 0;
 }

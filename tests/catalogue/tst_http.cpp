@@ -1,5 +1,6 @@
 #include "Http.h"
 
+#include "../SlowServer.h"
 #include "CatalogueTestSupport.h"
 #include "ReferenceService.h"
 
@@ -8,10 +9,13 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <future>
+#include <stop_token>
 #include <thread>
 
 Q_DECLARE_METATYPE(RefService::Encoding)
 Q_DECLARE_METATYPE(Http::HttpError::Kind)
+Q_DECLARE_METATYPE(SlowServer::Mode)
 
 namespace {
 
@@ -326,6 +330,88 @@ private slots:
         Http::Request request;
         request.stallTimeoutMs = 200;
         QCOMPARE(failureKind(service->baseUrl() + "/cacheversion.txt", request), Http::HttpError::Kind::Connect);
+    }
+
+    // No slow server holds a transfer open: the rate bound ends a trickle
+    // whatever its pace between single bytes, the overall limit ends one
+    // that is never answered, and a whole answer within the bounds passes.
+    void slowServersEnd_data()
+    {
+        QTest::addColumn<SlowServer::Mode>("mode");
+        QTest::addColumn<int>("trickleMs");
+        QTest::addColumn<int>("totalTimeoutMs");
+        QTest::addColumn<bool>("succeeds");
+        using M = SlowServer::Mode;
+        QTest::newRow("whole answer") << M::Whole << 0 << 0 << true;
+        QTest::newRow("trickle below the rate") << M::Trickle << 50 << 0 << false;
+        QTest::newRow("trickle, a byte at a time") << M::Trickle << 20 << 0 << false;
+        QTest::newRow("stall after the first bytes") << M::Stall << 0 << 0 << false;
+        QTest::newRow("no answer, overall limit") << M::Silent << 0 << 600 << false;
+        QTest::newRow("trickle, overall limit") << M::Trickle << 100 << 600 << false;
+    }
+    void slowServersEnd()
+    {
+        QFETCH(SlowServer::Mode, mode);
+        QFETCH(int, trickleMs);
+        QFETCH(int, totalTimeoutMs);
+        QFETCH(bool, succeeds);
+        std::future<Http::HttpError::Kind> outcome; // ends after the server
+        SlowServer server;
+        QVERIFY(server.start());
+        SlowServer::Route route;
+        route.mode = mode;
+        route.body = document.left(4000);
+        route.trickleBytes = 1;
+        route.trickleMs = trickleMs;
+        server.setRoute(QStringLiteral("/slow"), route);
+        Http::Request request;
+        // At least 200 bytes in every 400 ms; the tests trickle 1 byte every
+        // 20 to 100 ms.
+        request.minRateBytes = 200;
+        request.rateWindowMs = 400;
+        request.stallTimeoutMs = mode == SlowServer::Mode::Stall ? 500 : 30000;
+        request.totalTimeoutMs = totalTimeoutMs;
+        if (totalTimeoutMs > 0)
+            request.rateWindowMs = 0; // the overall limit alone
+        const QString url = server.url(QStringLiteral("/slow"));
+        outcome = std::async(std::launch::async, [url, request] { return failureKind(url, request); });
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 20000);
+        QCOMPARE(outcome.get(), succeeds ? Http::HttpError::Kind(-1) : Http::HttpError::Kind::Connect);
+    }
+
+    // A stop request ends a transfer that the server holds, and one whose
+    // stop came before it makes no request at all.
+    void stopEndsTransfer_data()
+    {
+        QTest::addColumn<SlowServer::Mode>("mode");
+        QTest::newRow("no answer") << SlowServer::Mode::Silent;
+        QTest::newRow("stalled") << SlowServer::Mode::Stall;
+        QTest::newRow("trickling") << SlowServer::Mode::Trickle;
+    }
+    void stopEndsTransfer()
+    {
+        QFETCH(SlowServer::Mode, mode);
+        std::future<Http::HttpError::Kind> outcome;
+        SlowServer server;
+        QVERIFY(server.start());
+        SlowServer::Route route;
+        route.mode = mode;
+        route.body = document;
+        route.trickleMs = 300;
+        server.setRoute(QStringLiteral("/held"), route);
+        const QString url = server.url(QStringLiteral("/held"));
+        std::stop_source stop;
+        Http::Request request;
+        request.stop = stop.get_token();
+        outcome = std::async(std::launch::async, [url, request] { return failureKind(url, request); });
+        QVERIFY(server.waitForRequests(QStringLiteral("/held"), 1));
+        stop.request_stop();
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 10000);
+        QCOMPARE(outcome.get(), Http::HttpError::Kind::Connect);
+
+        // Stopped before it began: nothing is sent.
+        QCOMPARE(failureKind(url, request), Http::HttpError::Kind::Connect);
+        QCOMPARE(server.requests(QStringLiteral("/held")), 1);
     }
 
     void closedPortIsConnectError()

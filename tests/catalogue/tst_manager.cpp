@@ -1,3 +1,4 @@
+#include "../SlowServer.h"
 #include "CatalogueTestSupport.h"
 #include "LangMsg.h"
 #include "Options.h"
@@ -6,6 +7,11 @@
 #include "TulException.h"
 
 #include <QtTest>
+
+#include <future>
+#include <stop_token>
+
+Q_DECLARE_METATYPE(SlowServer::Mode)
 
 namespace {
 
@@ -524,6 +530,106 @@ private slots:
             &cause);
         QCOMPARE(text, expected);
         QVERIFY2(!cause.isEmpty(), "the failure carries its cause");
+    }
+
+    // A reply that trickles in a byte at a time ends the request after
+    // Http::SMALL_REQUEST_TIMEOUT_MS, with the request's connection failure.
+    void trickledReplyEnds_data()
+    {
+        QTest::addColumn<QString>("request");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("report") << "report" << errorSending;
+        QTest::newRow("tips") << "tips" << errorSending;
+        QTest::newRow("recruit") << "recruit" << connectError;
+    }
+    void trickledReplyEnds()
+    {
+        QFETCH(QString, request);
+        QFETCH(QString, expected);
+        std::future<QString> outcome; // ends after the server
+        SlowServer server;
+        QVERIFY(server.start());
+        SlowServer::Route route;
+        route.mode = SlowServer::Mode::Trickle;
+        route.body = QByteArray("OK").append(200, ' ');
+        route.trickleBytes = 1;
+        route.trickleMs = 250;
+        for (const char *path : {"/brokenstreamreport.php", "/tul/prog/streamtips.php", "/tul/prog/recruitperson.php"})
+            server.setRoute(QString::fromLatin1(path), route);
+        qputenv("QUORVANTEL_CATALOGUE_HOST", server.hostPort().toLatin1());
+        qputenv("QUORVANTEL_MAKER_HOST", server.hostPort().toLatin1());
+        outcome = std::async(std::launch::async, [request] {
+            StreamsManager manager;
+            StreamInfo stream;
+            return failureText([&] {
+                if (request == "report")
+                    manager.reportBrokenLink("KEY", 42);
+                else if (request == "tips")
+                    manager.streamTips(stream);
+                else
+                    manager.recruitPerson(QString(), "a@b.c");
+            });
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 30000);
+        QCOMPARE(outcome.get(), expected);
+    }
+
+    // A stop request ends a load whose download the server holds: the load
+    // fails at once with "ConnectError", the revision, the cache file and
+    // the published catalogue stay as they were, and no further download
+    // is tried.
+    void stopEndsLoad_data()
+    {
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<SlowServer::Mode>("mode");
+        QTest::addColumn<bool>("brokenCache");
+        using M = SlowServer::Mode;
+        QTest::newRow("revision stalls") << "/cacheversion.txt" << M::Stall << false;
+        QTest::newRow("revision unanswered") << "/cacheversion.txt" << M::Silent << false;
+        QTest::newRow("catalogue stalls") << "/getstreams.php" << M::Stall << false;
+        QTest::newRow("catalogue trickles") << "/getstreams.php" << M::Trickle << false;
+        QTest::newRow("download after a broken cache stalls") << "/getstreams.php" << M::Stall << true;
+    }
+    void stopEndsLoad()
+    {
+        QFETCH(QString, held);
+        QFETCH(SlowServer::Mode, mode);
+        QFETCH(bool, brokenCache);
+        const QByteArray document = RefService::catalogueDocument({entry(1, "One"), entry(2, "Two")});
+        const QByteArray cache = brokenCache ? QByteArray("not gzip")
+                                             : RefService::gzipCompress(RefService::catalogueDocument({entry(5, "Cached")}));
+        writeFile("data.dat", cache);
+        Options::setCacheRevision(7);
+
+        std::future<QString> outcome; // ends after the server
+        SlowServer server;
+        QVERIFY(server.start());
+        // Blank lines first: a revision long enough to stall after its
+        // first bytes; 7 reads the cache, 8 downloads.
+        const QByteArray revision = QByteArray(100, '\n') + (brokenCache ? "7\n" : "8\n");
+        server.setWhole(QStringLiteral("/cacheversion.txt"), revision);
+        server.setWhole(QStringLiteral("/getstreams.php"), document);
+        SlowServer::Route route;
+        route.mode = mode;
+        route.body = held == QLatin1String("/cacheversion.txt") ? revision : document;
+        route.trickleMs = 200;
+        server.setRoute(held, route);
+        qputenv("QUORVANTEL_CATALOGUE_HOST", server.hostPort().toLatin1());
+
+        StreamsManager manager;
+        std::stop_source stop;
+        outcome = std::async(std::launch::async, [&manager, token = stop.get_token()] {
+            return failureText([&] { manager.fetchStreams(token); });
+        });
+        QVERIFY(server.waitForRequests(held, 1));
+        stop.request_stop();
+        QTRY_VERIFY_WITH_TIMEOUT(outcome.wait_for(std::chrono::seconds(0)) == std::future_status::ready, 10000);
+        QCOMPARE(outcome.get(), connectError);
+        QCOMPARE(Options::getCacheRevision(), 7);
+        QCOMPARE(readAll("data.dat"), cache);
+        QVERIFY(manager.getAllStreams()->empty());
+        QCOMPARE(server.requests(QStringLiteral("/getstreams.php")), held == QLatin1String("/getstreams.php") ? 1 : 0);
+        QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("data.dat")});
     }
 
     void reportQuery()
