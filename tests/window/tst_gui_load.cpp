@@ -351,16 +351,16 @@ void TestGuiLoad::closeDuringLoad()
     QTest::qWait(120);
     QVERIFY(gui->isLoadRunning());
     gui->close();
-    // The program's end: the settings are written, then the load is waited
-    // for (the process is not ended by the animation or the load).
-    QVERIFY(Options::writeToDisk());
-    QVERIFY(QFile::exists(workspace.file(QStringLiteral("options.xml"))));
+    // The program's end: the load is stopped (its download ends at once)
+    // and waited for, then the settings are written. The stopped load
+    // stored neither a revision nor a cache file.
     QVERIFY(gui->shutdown());
     QVERIFY(!gui->isLoadRunning());
     QVERIFY(Options::writeToDisk());
     QFile file(workspace.file(QStringLiteral("options.xml")));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().contains("<CacheRevision>1</CacheRevision>"));
+    QVERIFY(file.readAll().contains("<CacheRevision>0</CacheRevision>"));
+    QVERIFY(!QFile::exists(workspace.file(QStringLiteral("data.dat"))));
     // What the load had queued for the window changes nothing any more.
     QTest::qWait(100);
     QVERIFY(liveSlots(*gui).isEmpty());

@@ -667,6 +667,35 @@ private slots:
         QVERIFY(!QFile::exists(workspace.file(QStringLiteral("latest.exe"))));
     }
 
+    // The window's shut-down (its close) ends a download that the server
+    // holds, before the settings are written: the download is gone and
+    // leaves no file behind.
+    void shutdownEndsHeldDownload()
+    {
+        TestWorkspace workspace;
+        auto catalogueService = startService();
+        QVERIFY(catalogueService);
+        // The first half of the file, then nothing for a minute.
+        m_service->setSplitReply(m_service->updatePath(), QByteArray(5000, 'a'), QByteArray(5000, 'b'), 60000);
+        Gui gui;
+        QSignalSpy loads(&gui, &Gui::loadFinished);
+        gui.open(false);
+        QVERIFY(waitForLoads(loads, 1));
+
+        Settings settings;
+        settings.caFile = caFile();
+        QStringList shown;
+        QPointer<ProgramUpdateThread> job = new ProgramUpdateThread(
+            &gui, httpsUrl(), [&shown](const QString &text) { shown << text; }, settings, &gui);
+        QVERIFY(job->start());
+        QTRY_VERIFY_WITH_TIMEOUT(shown.contains(QStringLiteral("Downloading: 50%")), WAIT_MS);
+        gui.shutdown();
+        QVERIFY(!job);
+        QVERIFY(!isDownloadRunning());
+        QCOMPARE(QDir(workspace.path()).entryList({QStringLiteral("latest.exe*")}, QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+
     // Without an injected end the main window is closed and the event loop
     // left with status 0, from the UI thread.
     void defaultEndLeavesEventLoop()
