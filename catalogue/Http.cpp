@@ -506,7 +506,8 @@ Response get(const QString &url, const Request &request)
             int running = 0;
             const CURLMcode mc = curl_multi_perform(m, &running);
             if (mc != CURLM_OK)
-                throw HttpError(HttpError::Kind::Connect, std::string(curl_multi_strerror(mc)) + " (" + toStd(url) + ")");
+                throw HttpError(HttpError::Kind::Connect,
+                                std::string(curl_multi_strerror(mc)) + " (" + toStd(url) + ")");
             if (t.failed)
                 break; // a callback refused the data
             if (running == 0) {
