@@ -80,7 +80,7 @@ qint64 typeSearch(Gui &gui, const QString &text)
 
 } // namespace
 
-class TestGuiReviewNodl : public QObject
+class TestGuiNoDownload : public QObject
 {
     Q_OBJECT
 
@@ -91,7 +91,7 @@ private slots:
     void failedListsFromTheStart();
 };
 
-void TestGuiReviewNodl::tablesNeverDownload_data()
+void TestGuiNoDownload::tablesNeverDownload_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("delayMs");
@@ -99,7 +99,7 @@ void TestGuiReviewNodl::tablesNeverDownload_data()
     QTest::newRow("servers hang") << 0 << 10000;
 }
 
-void TestGuiReviewNodl::tablesNeverDownload()
+void TestGuiNoDownload::tablesNeverDownload()
 {
     QFETCH(int, status);
     QFETCH(int, delayMs);
@@ -158,7 +158,7 @@ void TestGuiReviewNodl::tablesNeverDownload()
     QVERIFY(!gui.isLoadRunning());
 }
 
-void TestGuiReviewNodl::reloadDownloadsOnWorker()
+void TestGuiNoDownload::reloadDownloadsOnWorker()
 {
     TestWorkspace workspace;
     auto service = serviceWithLists();
@@ -197,7 +197,7 @@ void TestGuiReviewNodl::reloadDownloadsOnWorker()
     QCOMPARE(gui.bottomTab(9)->getTableViewer()->rowCount(), 3);
 }
 
-void TestGuiReviewNodl::failedListsFromTheStart()
+void TestGuiNoDownload::failedListsFromTheStart()
 {
     TestWorkspace workspace;
     auto service = serviceWithLists();
@@ -236,5 +236,5 @@ void TestGuiReviewNodl::failedListsFromTheStart()
     QVERIFY(!gui.bottomTab(8));
 }
 
-QTEST_MAIN(TestGuiReviewNodl)
-#include "tst_gui_review_nodl.moc"
+QTEST_MAIN(TestGuiNoDownload)
+#include "tst_gui_no_download.moc"

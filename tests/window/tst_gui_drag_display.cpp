@@ -11,7 +11,7 @@
 #include <QDrag>
 #include <QStyleHints>
 
-class TestGuiReviewDrag : public QObject
+class TestGuiDrag : public QObject
 {
     Q_OBJECT
 
@@ -19,7 +19,7 @@ private slots:
     void dragRunningWhenRebuildComes();
 };
 
-void TestGuiReviewDrag::dragRunningWhenRebuildComes()
+void TestGuiDrag::dragRunningWhenRebuildComes()
 {
     TestWorkspace workspace;
     auto service = startService();
@@ -86,5 +86,5 @@ void TestGuiReviewDrag::dragRunningWhenRebuildComes()
     gui.streamDragFinished();
 }
 
-QTEST_MAIN(TestGuiReviewDrag)
-#include "tst_gui_review_drag_display.moc"
+QTEST_MAIN(TestGuiDrag)
+#include "tst_gui_drag_display.moc"

@@ -98,7 +98,7 @@ QByteArray directory()
 
 } // namespace
 
-class TestGuiReviewTables : public QObject
+class TestGuiTabs : public QObject
 {
     Q_OBJECT
 
@@ -129,19 +129,19 @@ private:
     std::unique_ptr<Gui> m_gui;
 };
 
-void TestGuiReviewTables::initTestCase()
+void TestGuiTabs::initTestCase()
 {
     qputenv("QUORVANTEL_MPV_AO", "null");
 }
 
-void TestGuiReviewTables::cleanup()
+void TestGuiTabs::cleanup()
 {
     m_gui.reset();
     m_service.reset();
     m_workspace.reset();
 }
 
-bool TestGuiReviewTables::startWindow(const QByteArray &catalogue, bool adultVisible)
+bool TestGuiTabs::startWindow(const QByteArray &catalogue, bool adultVisible)
 {
     m_workspace = std::make_unique<TestWorkspace>();
     if (!adultVisible)
@@ -164,7 +164,7 @@ bool TestGuiReviewTables::startWindow(const QByteArray &catalogue, bool adultVis
     return waitForLoads(loads, 1) && loads.at(0).at(0).toBool();
 }
 
-void TestGuiReviewTables::tabPlanEdgeCases_data()
+void TestGuiTabs::tabPlanEdgeCases_data()
 {
     QTest::addColumn<QByteArray>("catalogue");
     QTest::addColumn<bool>("adultVisible");
@@ -200,7 +200,7 @@ void TestGuiReviewTables::tabPlanEdgeCases_data()
         << document({clip, webcam}) << false << false << true << QList<int>{} << QStringList{} << -1;
 }
 
-void TestGuiReviewTables::tabPlanEdgeCases()
+void TestGuiTabs::tabPlanEdgeCases()
 {
     QFETCH(QByteArray, catalogue);
     QFETCH(bool, adultVisible);
@@ -250,7 +250,7 @@ void TestGuiReviewTables::tabPlanEdgeCases()
     QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
 }
 
-void TestGuiReviewTables::rentedListHoldsMoviesWithTimeLeft()
+void TestGuiTabs::rentedListHoldsMoviesWithTimeLeft()
 {
     m_service = startService();
     QVERIFY(m_service);
@@ -291,7 +291,7 @@ void TestGuiReviewTables::rentedListHoldsMoviesWithTimeLeft()
     m_gui->actionStop->run();
 }
 
-void TestGuiReviewTables::reloadWhilePlaying()
+void TestGuiTabs::reloadWhilePlaying()
 {
     m_service = startService();
     QVERIFY(m_service);
@@ -321,7 +321,7 @@ void TestGuiReviewTables::reloadWhilePlaying()
     QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
 }
 
-void TestGuiReviewTables::addFavoriteAfterTabSwitch()
+void TestGuiTabs::addFavoriteAfterTabSwitch()
 {
     QVERIFY(startWindow(smallCatalogue()));
     BottomList *tv = m_gui->bottomTab(1);
@@ -345,7 +345,7 @@ void TestGuiReviewTables::addFavoriteAfterTabSwitch()
     QCOMPARE(m_gui->favoritesTableViewer->element(0).get(), shown.get());
 }
 
-void TestGuiReviewTables::keyboardMenuAfterTabSwitch()
+void TestGuiTabs::keyboardMenuAfterTabSwitch()
 {
     m_service = startService();
     QVERIFY(m_service);
@@ -375,7 +375,7 @@ void TestGuiReviewTables::keyboardMenuAfterTabSwitch()
     m_gui->actionStop->run();
 }
 
-void TestGuiReviewTables::directoryStreamDroppedTwice()
+void TestGuiTabs::directoryStreamDroppedTwice()
 {
     QVERIFY(startWindow(smallCatalogue()));
     BottomList *ice = m_gui->bottomTab(8);
@@ -395,7 +395,7 @@ void TestGuiReviewTables::directoryStreamDroppedTwice()
     QVERIFY(!favorites->data(favorites->index(1, 0), Qt::DecorationRole).value<QIcon>().isNull());
 }
 
-void TestGuiReviewTables::favoritesNameColumnWidth_data()
+void TestGuiTabs::favoritesNameColumnWidth_data()
 {
     QTest::addColumn<int>("tableWidth");
     QTest::addColumn<int>("extraOverRule");
@@ -404,7 +404,7 @@ void TestGuiReviewTables::favoritesNameColumnWidth_data()
     QTest::newRow("narrow") << 120 << -1;
 }
 
-void TestGuiReviewTables::favoritesNameColumnWidth()
+void TestGuiTabs::favoritesNameColumnWidth()
 {
     QFETCH(int, tableWidth);
     QFETCH(int, extraOverRule);
@@ -417,7 +417,7 @@ void TestGuiReviewTables::favoritesNameColumnWidth()
     QCOMPARE(favorites->columnWidth(1), 60);
 }
 
-void TestGuiReviewTables::playFirstFavoriteWithRentalsInFront()
+void TestGuiTabs::playFirstFavoriteWithRentalsInFront()
 {
     m_service = startService();
     QVERIFY(m_service);
@@ -444,7 +444,7 @@ void TestGuiReviewTables::playFirstFavoriteWithRentalsInFront()
     m_gui->actionStop->run();
 }
 
-void TestGuiReviewTables::favoritesMenuPlaysTheFavorite()
+void TestGuiTabs::favoritesMenuPlaysTheFavorite()
 {
     m_service = startService();
     QVERIFY(m_service);
@@ -471,7 +471,7 @@ void TestGuiReviewTables::favoritesMenuPlaysTheFavorite()
     m_gui->actionStop->run();
 }
 
-void TestGuiReviewTables::payTvNameHeader()
+void TestGuiTabs::payTvNameHeader()
 {
     m_service = startService();
     QVERIFY(m_service);
@@ -492,7 +492,7 @@ void TestGuiReviewTables::payTvNameHeader()
     QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
 }
 
-void TestGuiReviewTables::reloadStartedBeforeRebuildAnimates()
+void TestGuiTabs::reloadStartedBeforeRebuildAnimates()
 {
     QVERIFY(startWindow(smallCatalogue()));
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
@@ -522,9 +522,9 @@ int main(int argc, char **argv)
 {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
-    TestGuiReviewTables test;
+    TestGuiTabs test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_gui_review_tables.moc"
+#include "tst_gui_tabs.moc"

@@ -40,7 +40,7 @@ TulException failureWithCause()
 
 } // namespace
 
-class TestGuiReviewStartup : public QObject
+class TestGuiWindow : public QObject
 {
     Q_OBJECT
 
@@ -73,19 +73,19 @@ private:
     std::unique_ptr<Gui> m_gui;
 };
 
-void TestGuiReviewStartup::initTestCase()
+void TestGuiWindow::initTestCase()
 {
     qputenv("QUORVANTEL_MPV_AO", "null");
 }
 
-void TestGuiReviewStartup::cleanup()
+void TestGuiWindow::cleanup()
 {
     m_gui.reset();
     m_service.reset();
     m_workspace.reset();
 }
 
-bool TestGuiReviewStartup::openLoaded(bool show)
+bool TestGuiWindow::openLoaded(bool show)
 {
     m_workspace = std::make_unique<TestWorkspace>();
     m_service = startService();
@@ -98,7 +98,7 @@ bool TestGuiReviewStartup::openLoaded(bool show)
     return openAndWaitForLoad(*m_gui, show);
 }
 
-void TestGuiReviewStartup::accelerators_data()
+void TestGuiWindow::accelerators_data()
 {
     QTest::addColumn<QString>("command");
     QTest::newRow("F5 reloads the catalogue") << "F5";
@@ -112,7 +112,7 @@ void TestGuiReviewStartup::accelerators_data()
 }
 
 // The keys as the user presses them, with the focus in a table of the window.
-void TestGuiReviewStartup::accelerators()
+void TestGuiWindow::accelerators()
 {
     QFETCH(QString, command);
     QVERIFY(openLoaded());
@@ -207,7 +207,7 @@ void TestGuiReviewStartup::accelerators()
     }
 }
 
-void TestGuiReviewStartup::escapeDoesNothing()
+void TestGuiWindow::escapeDoesNothing()
 {
     QVERIFY(openLoaded());
     ModalAnswers answers;
@@ -220,7 +220,7 @@ void TestGuiReviewStartup::escapeDoesNothing()
     QCOMPARE(answers.unexpected(), 0);
 }
 
-void TestGuiReviewStartup::quitWritesSettings()
+void TestGuiWindow::quitWritesSettings()
 {
     TestWorkspace workspace;
     Options::setUpdateEnabled(true);
@@ -243,7 +243,7 @@ void TestGuiReviewStartup::quitWritesSettings()
 
 // The player's full-screen window is a window of its own; closing the main
 // window still ends the program (and writes the settings).
-void TestGuiReviewStartup::closeWhileFullScreenEndsProgram()
+void TestGuiWindow::closeWhileFullScreenEndsProgram()
 {
     TestWorkspace workspace;
     auto service = startService();
@@ -282,7 +282,7 @@ void TestGuiReviewStartup::closeWhileFullScreenEndsProgram()
     QVERIFY(readFile(workspace.file(QStringLiteral("options.xml"))).contains("<UpdateEnabled>false</UpdateEnabled>"));
 }
 
-void TestGuiReviewStartup::errorDisplay_data()
+void TestGuiWindow::errorDisplay_data()
 {
     QTest::addColumn<bool>("enableStackTrace");
     QTest::newRow("switch on: the error dialog") << true;
@@ -290,7 +290,7 @@ void TestGuiReviewStartup::errorDisplay_data()
 }
 
 // The failure of an action shown by the window's convention.
-void TestGuiReviewStartup::errorDisplay()
+void TestGuiWindow::errorDisplay()
 {
     QFETCH(bool, enableStackTrace);
     QVERIFY(openLoaded());
@@ -336,7 +336,7 @@ void TestGuiReviewStartup::errorDisplay()
 
 // The window's error dialog is always titled with the text of "Error" and
 // always has the main window as its parent.
-void TestGuiReviewStartup::errorDisplayIgnoresTitleAndShell()
+void TestGuiWindow::errorDisplayIgnoresTitleAndShell()
 {
     QVERIFY(openLoaded());
     QWidget other;
@@ -356,14 +356,14 @@ void TestGuiReviewStartup::errorDisplayIgnoresTitleAndShell()
     QCOMPARE(parent, m_gui.get());
 }
 
-void TestGuiReviewStartup::tellAFriendFailureShownOnWindow_data()
+void TestGuiWindow::tellAFriendFailureShownOnWindow_data()
 {
     QTest::addColumn<bool>("enableStackTrace");
     QTest::newRow("error dialog") << true;
     QTest::newRow("error box") << false;
 }
 
-void TestGuiReviewStartup::tellAFriendFailureShownOnWindow()
+void TestGuiWindow::tellAFriendFailureShownOnWindow()
 {
     QFETCH(bool, enableStackTrace);
     QVERIFY(openLoaded());
@@ -396,7 +396,7 @@ void TestGuiReviewStartup::tellAFriendFailureShownOnWindow()
     QCOMPARE(message, LangMsg::getMsg(QStringLiteral("ERROR_SENDING")));
 }
 
-void TestGuiReviewStartup::trayClick_data()
+void TestGuiWindow::trayClick_data()
 {
     QTest::addColumn<int>("reason");
     QTest::addColumn<bool>("restored");
@@ -405,7 +405,7 @@ void TestGuiReviewStartup::trayClick_data()
     QTest::newRow("context request does nothing") << int(QSystemTrayIcon::Context) << false;
 }
 
-void TestGuiReviewStartup::trayClick()
+void TestGuiWindow::trayClick()
 {
     QFETCH(int, reason);
     QFETCH(bool, restored);
@@ -422,7 +422,7 @@ void TestGuiReviewStartup::trayClick()
 
 // The mode choice shows before the main window does, and before the first
 // load; closed without a choice, the wizard comes again at the next start.
-void TestGuiReviewStartup::firstStartChoiceBeforeWindowShows()
+void TestGuiWindow::firstStartChoiceBeforeWindowShows()
 {
     TestWorkspace workspace(false);
     auto service = startService();
@@ -449,7 +449,7 @@ void TestGuiReviewStartup::firstStartChoiceBeforeWindowShows()
     QVERIFY(waitForLoads(loads, 1));
 }
 
-void TestGuiReviewStartup::workAreaOfClosestMonitor_data()
+void TestGuiWindow::workAreaOfClosestMonitor_data()
 {
     QTest::addColumn<QRect>("bounds");
     QTest::addColumn<QList<QRect>>("workAreas");
@@ -474,7 +474,7 @@ void TestGuiReviewStartup::workAreaOfClosestMonitor_data()
                                                  << QRect(10, 10, 460, 744);
 }
 
-void TestGuiReviewStartup::workAreaOfClosestMonitor()
+void TestGuiWindow::workAreaOfClosestMonitor()
 {
     QFETCH(QRect, bounds);
     QFETCH(QList<QRect>, workAreas);
@@ -482,5 +482,5 @@ void TestGuiReviewStartup::workAreaOfClosestMonitor()
     QCOMPARE(Gui::constrainToClosestWorkArea(bounds, workAreas), result);
 }
 
-QTEST_MAIN(TestGuiReviewStartup)
-#include "tst_gui_review_startup.moc"
+QTEST_MAIN(TestGuiWindow)
+#include "tst_gui_window.moc"
