@@ -125,8 +125,10 @@ public:
 
     virtual QString getText() const { return m_text; }
     virtual int getId() const { return m_id; }
-    // The selector order as the original defines it: -1 whenever this entry
-    // is number 0 (so not antisymmetric for two "all" entries).
+    // The selector order: number 0 ("all") comes before every other entry,
+    // the rest by text ignoring case. An entry that is number 0 answers -1
+    // whatever it is compared with, even another number 0, so the order is
+    // not antisymmetric there: sort with selectorLess.
     virtual int compareTo(const StreamFilter &other) const;
 
     // A strict weak ordering giving the same order, safe for std::sort:

@@ -150,7 +150,7 @@ private slots:
         m_oldCurrent = QDir::currentPath();
         // Nothing listens there: the revision check falls back to the stored
         // revision and the catalogue comes from "data.dat".
-        qputenv("QUORVANTEL_CATALOGUE_HOST", "127.0.0.1:9");
+        qputenv("QUORVANTEL_CATALOGUE_HOST", closedHost());
     }
 
     void init()

@@ -6,7 +6,9 @@
 #include "ReferenceService.h"
 #include "TulException.h"
 
+#include <QDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <thread>
@@ -67,6 +69,10 @@ class TestPpv : public QObject
     Q_OBJECT
 
     std::unique_ptr<ReferenceService> m_service;
+    // Each test works in a directory of its own: the account key is written
+    // to "options.xml" there.
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_oldCurrent;
 
 private slots:
     void initTestCase()
@@ -78,12 +84,22 @@ private slots:
     void cleanupTestCase() { m_service.reset(); }
     void init()
     {
+        m_oldCurrent = QDir::currentPath();
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(QDir::setCurrent(m_dir->path()));
         Options::resetToDefaults();
         m_service->clearSwitches();
         m_service->clearRequests();
         m_service->clearRentals();
         m_service->setPpvDocument(QByteArray());
         m_service->setPpvMovies({movie(3, "Gamma"), movie(1, "alpha"), movie(2, "Beta", false, 90000)});
+    }
+    void cleanup()
+    {
+        Options::resetToDefaults();
+        QDir::setCurrent(m_oldCurrent);
+        m_dir.reset();
     }
 
     void records()

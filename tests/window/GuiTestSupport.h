@@ -21,6 +21,9 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 // A working directory of its own and settings as in a fresh process, with
 // full mode stored (so no first-start choice) unless told otherwise.
@@ -47,6 +50,29 @@ private:
     QTemporaryDir m_dir;
 };
 
+// A port on 127.0.0.1 that nothing listens on: bound, then closed again.
+inline int closedPort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
+}
+
+// An address on a closed port of 127.0.0.1, for a stream or server that is
+// never reached; the port is chosen once per test program.
+inline QString unreachableUrl(const QString &path)
+{
+    static const int port = closedPort();
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
+}
+
 // Every server of the program is the reference service.
 inline void pointProgramAt(const ReferenceService &service)
 {
@@ -70,7 +96,7 @@ inline std::unique_ptr<ReferenceService> startService()
 
 inline RefService::CatalogueEntry entry(int id, const QString &name, const QString &type, const QString &category,
                                         const QString &country, int bitrate, bool adult = false,
-                                        const QString &url = QStringLiteral("http://127.0.0.1:9/media/test.mp4"))
+                                        const QString &url = unreachableUrl(QStringLiteral("/media/test.mp4")))
 {
     RefService::CatalogueEntry e;
     e.id = id;
@@ -87,7 +113,7 @@ inline RefService::CatalogueEntry entry(int id, const QString &name, const QStri
 
 // A small catalogue with every tabbed type; no message of the day. The
 // streams play from url (one stream has no address).
-inline QByteArray smallCatalogue(const QString &url = QStringLiteral("http://127.0.0.1:9/media/test.mp4"))
+inline QByteArray smallCatalogue(const QString &url = unreachableUrl(QStringLiteral("/media/test.mp4")))
 {
     std::vector<RefService::CatalogueEntry> entries = {
         entry(11, QStringLiteral("Bravo News"), QStringLiteral("TV"), QStringLiteral("News"), QStringLiteral("Norway"), 300, false, url),
@@ -191,16 +217,31 @@ private:
     int m_wrongKind = 0;
 };
 
-// Waits until the window has ended count loads in all.
+// Waits until the tasks already posted to the UI thread have run, and the
+// tasks those post in turn, up to depth rounds: a marker posted behind them
+// posts itself again depth times, and the wait ends when its last round ran.
+// Events that other threads have yet to post are not waited for.
+inline bool waitForPostedTasks(int depth = 4, int timeoutMs = 15000)
+{
+    auto left = std::make_shared<int>(depth);
+    auto round = std::make_shared<std::function<void()>>();
+    *round = [left, weak = std::weak_ptr<std::function<void()>>(round)] {
+        if (--*left <= 0)
+            return;
+        if (auto next = weak.lock())
+            QMetaObject::invokeMethod(qApp, *next, Qt::QueuedConnection);
+    };
+    QMetaObject::invokeMethod(qApp, *round, Qt::QueuedConnection);
+    return QTest::qWaitFor([&] { return *left <= 0; }, timeoutMs);
+}
+
+// Waits until the window has ended count loads in all, then until the tasks
+// the rebuild posted have run.
 inline bool waitForLoads(QSignalSpy &spy, int count, int timeoutMs = 15000)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (spy.count() < count && timer.elapsed() < timeoutMs)
-        QTest::qWait(10);
-    // Let the tasks the rebuild posted run.
-    QTest::qWait(20);
-    return spy.count() >= count;
+    if (!QTest::qWaitFor([&] { return spy.count() >= count; }, timeoutMs))
+        return false;
+    return waitForPostedTasks();
 }
 
 // The address of a media file that the service answers 20 seconds late, so

@@ -179,7 +179,8 @@ void TestGuiDialogs::showAdultContentAgain()
 
 void TestGuiDialogs::toggleDuringLoadIsNotDropped()
 {
-    m_service->setDelay(QStringLiteral("/cacheversion.txt"), 300);
+    // The load waits for the catalogue revision until released.
+    m_service->holdReplies(QStringLiteral("/cacheversion.txt"));
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     m_gui->updateDatabase();
     QVERIFY(m_gui->isLoadRunning());
@@ -187,6 +188,7 @@ void TestGuiDialogs::toggleDuringLoadIsNotDropped()
     toggleAdult(answers);
     m_gui->actionParentFilterMenu->run();
     QVERIFY(m_gui->isReloadPending());
+    m_service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 2));
     // The second load read the new switch.
     QVERIFY(!m_gui->bottomTab(4));

@@ -118,20 +118,22 @@ void TestGuiExit::closeDuringLoadWritesSettings()
     auto service = startService();
     QVERIFY(service);
     service->setCatalogue(smallCatalogue());
-    service->setDelay(QStringLiteral("/getstreams.php"), 10000);
+    // The catalogue is held until the window has closed.
+    const QString path = QStringLiteral("/getstreams.php");
+    service->holdReplies(path);
     bool runningAtClose = false;
     runMainWindow([&](Gui &gui) {
-        // Closed once the revision has been answered: the catalogue download
-        // that follows is held by the service.
-        auto *watch = new QTimer(&gui);
-        QObject::connect(watch, &QTimer::timeout, &gui, [&, watch] {
-            if (service->requestCount(QStringLiteral("/cacheversion.txt")) < 1)
+        auto *poll = new QTimer(&gui);
+        poll->setInterval(5);
+        QObject::connect(poll, &QTimer::timeout, &gui, [&gui, &runningAtClose, &service, &path, poll] {
+            if (service->heldRequestCount(path) == 0)
                 return;
-            watch->stop();
+            poll->stop();
             runningAtClose = gui.isLoadRunning();
             gui.close();
+            service->releaseReplies(path);
         });
-        watch->start(10);
+        poll->start();
     });
     QVERIFY(runningAtClose);
     // The close stopped the load: its catalogue never came, so neither the
@@ -262,7 +264,7 @@ void TestGuiExit::reportWithoutSelection()
     QCOMPARE(gui.currentTable->selectionIndex(), -1);
     ModalAnswers answers;
     gui.actionReportBrokenLink->run();
-    QTest::qWait(30);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
     QCOMPARE(service->requestCount(QStringLiteral("/brokenstreamreport.php")), 0);
 }

@@ -287,7 +287,7 @@ void TestGuiLoad::emptyCatalogue()
     QVERIFY(!gui.progressBar);
     // Not "Loading database." forever.
     QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
-    QTest::qWait(150);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
 }
 
@@ -297,7 +297,8 @@ void TestGuiLoad::reloadDuringLoadRunsAfterIt()
     auto service = startService();
     QVERIFY(service);
     service->setCatalogue(smallCatalogue());
-    service->setDelay(QStringLiteral("/cacheversion.txt"), 400);
+    // The first load waits for the catalogue revision until released.
+    service->holdReplies(QStringLiteral("/cacheversion.txt"));
     Gui gui;
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
@@ -305,13 +306,14 @@ void TestGuiLoad::reloadDuringLoadRunsAfterIt()
     // A reload the parental filter or an order asks for is kept...
     gui.reloadCatalogue();
     QVERIFY(gui.isReloadPending());
+    service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 1));
     // ...and runs when the first load has ended.
     QVERIFY(waitForLoads(loads, 2));
     QCOMPARE(service->requestCount(QStringLiteral("/cacheversion.txt")), 2);
     QVERIFY(!gui.isReloadPending());
     QVERIFY(!gui.isLoadRunning());
-    QTest::qWait(100);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(loads.count(), 2);
 }
 
@@ -321,14 +323,17 @@ void TestGuiLoad::updateActionIgnoredDuringLoad()
     auto service = startService();
     QVERIFY(service);
     service->setCatalogue(smallCatalogue());
-    service->setDelay(QStringLiteral("/cacheversion.txt"), 300);
+    // The first load waits for the catalogue revision until released.
+    service->holdReplies(QStringLiteral("/cacheversion.txt"));
     Gui gui;
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
+    QVERIFY(gui.isLoadRunning());
     gui.actionUpdateDatabase->trigger();
     QVERIFY(!gui.isReloadPending());
+    service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 1));
-    QTest::qWait(100);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(loads.count(), 1);
     QCOMPARE(service->requestCount(QStringLiteral("/cacheversion.txt")), 1);
     // After the load F5 starts a new one.
@@ -343,12 +348,13 @@ void TestGuiLoad::closeDuringLoad()
     auto service = startService();
     QVERIFY(service);
     service->setCatalogue(smallCatalogue());
-    service->setDelay(QStringLiteral("/getstreams.php"), 500);
+    // The catalogue is answered only once the window has closed.
+    service->holdReplies(QStringLiteral("/getstreams.php"));
     auto gui = std::make_unique<Gui>();
     QSignalSpy loads(gui.get(), &Gui::loadFinished);
     gui->open(true);
     QVERIFY(QTest::qWaitForWindowExposed(gui.get()));
-    QTest::qWait(120);
+    QTRY_COMPARE_WITH_TIMEOUT(service->heldRequestCount(QStringLiteral("/getstreams.php")), 1, 15000);
     QVERIFY(gui->isLoadRunning());
     gui->close();
     // The program's end: the load is stopped (its download ends at once)
@@ -362,7 +368,7 @@ void TestGuiLoad::closeDuringLoad()
     QVERIFY(file.readAll().contains("<CacheRevision>0</CacheRevision>"));
     QVERIFY(!QFile::exists(workspace.file(QStringLiteral("data.dat"))));
     // What the load had queued for the window changes nothing any more.
-    QTest::qWait(100);
+    QVERIFY(waitForPostedTasks());
     QVERIFY(liveSlots(*gui).isEmpty());
     QCOMPARE(loads.count(), 0);
     gui.reset();

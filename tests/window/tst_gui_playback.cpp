@@ -32,7 +32,7 @@ int rowNamed(BottomList *tab, const QString &name)
     return -1;
 }
 
-StreamInfoPtr madeStream(const QString &format, const QString &url = QStringLiteral("http://127.0.0.1:9/media/made.mp4"))
+StreamInfoPtr madeStream(const QString &format, const QString &url = unreachableUrl(QStringLiteral("/media/made.mp4")))
 {
     auto s = std::make_shared<StreamInfo>();
     s->setName(QStringLiteral("Made ") + format);
@@ -170,7 +170,7 @@ void TestGuiPlayback::formatWithoutPlayer()
         m_gui->actionMediaplayerInvoke->run();
         QCOMPARE(m_gui->mediaPlayer.get(), before);
         QCOMPARE(m_gui->currentPlayer, Gui::WMP);
-        QTest::qWait(20);
+        QVERIFY(waitForPostedTasks());
         QCOMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
     }
     QCOMPARE(Gui::playerKind(QStringLiteral("WMP")), Gui::WMP);
@@ -203,7 +203,7 @@ void TestGuiPlayback::formatWithoutPlayerBeforeAnyKind()
     QCOMPARE(m_gui->actionStop->runCount(), stops + 1);
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
     QCOMPARE(m_gui->currentPlayer, Gui::NONE);
-    QTest::qWait(20);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(m_gui->statusLine->text(), status);
     QVERIFY(!m_gui->actionStop->isEnabled());
     QVERIFY(!m_gui->actionFullscreen->isEnabled());
@@ -233,7 +233,7 @@ void TestGuiPlayback::emptyAddressStops()
     playRow(1, QStringLiteral("Delta Silent"));
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
     QCOMPARE(m_gui->currentStream->getName(), QStringLiteral("Delta Silent"));
-    QTest::qWait(20);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
 }
 
@@ -288,14 +288,14 @@ void TestGuiPlayback::realPlayerAndQuickTime()
     QCOMPARE(m_gui->actionFullscreenMenu->isEnabled(), fullscreen);
     QVERIFY(m_gui->actionStop->isEnabled());
     QCOMPARE(m_gui->qtHack, true);
-    QTest::qWait(30);
+    QVERIFY(waitForPostedTasks());
     // The QuickTime repeat reuses the player and clears the switch.
     QCOMPARE(m_gui->qtHack, !repeated);
     QCOMPARE(m_gui->mediaPlayer.get(), player);
     QCOMPARE(m_gui->statusLine->text(), expectedStatus);
     // A further stream of that kind without a stop gets no repeat.
     m_gui->actionMediaplayerInvoke->run();
-    QTest::qWait(30);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(m_gui->mediaPlayer.get(), player);
     QCOMPARE(m_gui->qtHack, !repeated);
 }
@@ -318,14 +318,14 @@ void TestGuiPlayback::quickTimeGetsTheAddressTwice()
     // A further QuickTime stream without a stop: once.
     m_gui->currentStream = madeStream(QStringLiteral("QT"), m_service->mediaUrl(QStringLiteral("held.mp4?2")));
     m_gui->actionMediaplayerInvoke->run();
-    QTest::qWait(30);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(setUrlCalls, 3);
     // After a stop, the new player gets its repeat again.
     m_gui->actionStop->run();
     QCOMPARE(m_gui->qtHack, true);
     m_gui->actionMediaplayerInvoke->run();
     QTRY_COMPARE(setUrlCalls, 5);
-    QTest::qWait(30);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(setUrlCalls, 5);
 }
 
@@ -359,7 +359,7 @@ void TestGuiPlayback::playerThatCannotBeMade()
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
     QVERIFY(m_gui->actionPlay->isEnabled());
     // No repeat of the failed creation follows.
-    QTest::qWait(100);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
     QCOMPARE(m_gui->currentPlayer, kind);
     // Once the engine can start, the same kind makes its player.
@@ -447,7 +447,7 @@ void TestGuiPlayback::payPerViewWithTimePlays()
     QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->mediaPlayer.get()));
     QCOMPARE(m_gui->currentPlayer, Gui::WMP);
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Rented Movie"));
-    QTest::qWait(50);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
 }
 
@@ -476,7 +476,7 @@ void TestGuiPlayback::streamThatFailsSaysSo()
     QTRY_VERIFY_WITH_TIMEOUT(m_gui->statusLine->text().startsWith(QLatin1String("Could not play the stream")), 15000);
     QVERIFY2(m_gui->statusLine->text().contains(reason), qPrintable(m_gui->statusLine->text()));
     // The failure stays the last word.
-    QTest::qWait(50);
+    QVERIFY(waitForPostedTasks());
     QVERIFY(m_gui->statusLine->text().startsWith(QLatin1String("Could not play the stream")));
 }
 

@@ -49,7 +49,7 @@ QByteArray directory()
         e.serverName = QString::fromLatin1(r.name);
         e.genre = QString::fromLatin1(r.genre);
         e.bitrate = QString::fromLatin1(r.bitrate);
-        e.listenUrl = QStringLiteral("http://127.0.0.1:9/%1").arg(QString::fromLatin1(r.name).toLower());
+        e.listenUrl = unreachableUrl(QLatin1Char('/') + QString::fromLatin1(r.name).toLower());
         entries.push_back(e);
     }
     return RefService::directoryDocument(entries);
@@ -352,7 +352,7 @@ void TestGuiTables::actionsAfterTableRemoved()
     m_gui->actionCurrentTableFavorite->run();
     m_gui->actionPlayFromCurrentTable->run();
     m_gui->actionPlay->run();
-    QTest::qWait(30);
+    QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
     QCOMPARE(m_gui->statusLine->text(), status);
     QVERIFY(!m_gui->currentStream);
@@ -369,7 +369,8 @@ void TestGuiTables::actionsBeforeAnyTable()
     m_service = startService();
     QVERIFY(m_service);
     m_service->setCatalogue(smallCatalogue());
-    m_service->setDelay(QStringLiteral("/cacheversion.txt"), 300);
+    // The first load waits for the catalogue revision until released.
+    m_service->holdReplies(QStringLiteral("/cacheversion.txt"));
     m_gui = std::make_unique<Gui>();
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     ModalAnswers answers;
@@ -385,6 +386,7 @@ void TestGuiTables::actionsBeforeAnyTable()
         a->run();
     QCOMPARE(answers.unexpected(), 0);
     QVERIFY(!m_gui->currentStream);
+    m_service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 1));
 }
 

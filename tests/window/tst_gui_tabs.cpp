@@ -92,7 +92,7 @@ QByteArray directory()
     e.serverName = QStringLiteral("Ice Only");
     e.genre = QStringLiteral("Rock");
     e.bitrate = QStringLiteral("128");
-    e.listenUrl = QStringLiteral("http://127.0.0.1:9/ice");
+    e.listenUrl = unreachableUrl(QStringLiteral("/ice"));
     return RefService::directoryDocument({e});
 }
 
@@ -505,15 +505,19 @@ void TestGuiTabs::reloadStartedBeforeRebuildAnimates()
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     QVERIFY(!m_gui->isLoadRunning());
     QCOMPARE(loads.count(), 0);
-    m_service->setDelay(QStringLiteral("/cacheversion.txt"), 1500);
+    // The next load waits for the catalogue revision until the test lets
+    // it go on.
+    m_service->holdReplies(QStringLiteral("/cacheversion.txt"));
     m_gui->updateDatabase();
     QVERIFY(m_gui->isLoadRunning());
     // The earlier load's rebuild and its final text come now...
     QTRY_COMPARE(loads.count(), 1);
-    QTest::qWait(30);
+    QVERIFY(waitForPostedTasks());
     QVERIFY(m_gui->isLoadRunning());
     // ...and the running load's animation goes on saying so.
     QTRY_COMPARE(m_gui->statusLine2->text(), QStringLiteral("Loading database."));
+    QVERIFY(m_gui->isLoadRunning());
+    m_service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 2));
     QCOMPARE(m_gui->statusLine2->text(), QStringLiteral("Database loaded."));
 }

@@ -214,7 +214,7 @@ void TestGuiWindow::escapeDoesNothing()
     for (QWidget *target : {static_cast<QWidget *>(m_gui.get()), static_cast<QWidget *>(m_gui->bottomTab(1)->getTable()),
                             static_cast<QWidget *>(m_gui->searchText)}) {
         QTest::keyClick(target, Qt::Key_Escape);
-        QTest::qWait(20);
+        QVERIFY(waitForPostedTasks());
         QVERIFY(m_gui->isVisible());
     }
     QCOMPARE(answers.unexpected(), 0);

@@ -363,7 +363,7 @@ private slots:
         } else if (kind == QLatin1String("empty")) {
             m_service->setReply(path, QByteArray());
         } else if (kind == QLatin1String("closed")) {
-            url = QStringLiteral("https://127.0.0.1:9/latest.exe");
+            url = QStringLiteral("https://127.0.0.1:%1/latest.exe").arg(closedPort());
         }
 
         Run run;
@@ -402,7 +402,7 @@ private slots:
         ModalAnswers answers;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Program update: refused ")));
         QVERIFY(!ProgramUpdate::offer(run.window.get(), url, run.sink(), run.settings(caFile())));
-        QTest::qWait(20);
+        QVERIFY(waitForPostedTasks());
         QCOMPARE(answers.handled() + answers.unexpected(), 0);
 
         // The download itself refuses it too.
@@ -476,7 +476,7 @@ private slots:
 
         ModalAnswers none;
         QVERIFY(!ProgramUpdate::offer(run.window.get(), httpsUrl(), run.sink(), run.settings(caFile())));
-        QTest::qWait(20);
+        QVERIFY(waitForPostedTasks());
         QCOMPARE(none.handled() + none.unexpected(), 0);
 
         ProgramUpdateThread second(run.window.get(), httpsUrl(), run.sink(), run.settings(caFile()));
@@ -597,7 +597,7 @@ private slots:
         QCOMPARE(QFileInfo(job->targetPath()).fileName(), QStringLiteral("latest.exe"));
         QCOMPARE(QFileInfo(QFileInfo(job->targetPath()).absolutePath()).canonicalFilePath(),
                  QFileInfo(workspace.path()).canonicalFilePath());
-        QTest::qWait(20);
+        QVERIFY(waitForPostedTasks());
         QVERIFY(!isDownloadRunning());
         QCOMPARE(updateRequests(), 0);
 
