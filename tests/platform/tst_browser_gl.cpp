@@ -140,9 +140,11 @@ void TestBrowserGl::autoStartOffWaitsForPlay()
 {
     QVERIFY(m_browser->setText(page(clipUrl(), QStringLiteral("False"))));
     MpvEngine *engine = m_browser->playerVideo()->engine();
+    QSignalSpy loaded(engine, &MpvEngine::fileLoaded);
     QCOMPARE(engine->state(), MpvEngine::State::Paused);
     QTRY_VERIFY_WITH_TIMEOUT(engine->isPaused(), 10000);
-    QTest::qWait(300);
+    // Loaded, the clip still waits at its start.
+    QTRY_COMPARE_WITH_TIMEOUT(loaded.count(), 1, 10000);
     QVERIFY(engine->timePos() < 0.1);
     QToolButton *play = m_browser->playerControls()->playButton();
     QVERIFY(play->isEnabled());
