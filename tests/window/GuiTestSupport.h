@@ -133,6 +133,29 @@ inline QByteArray smallCatalogue(const QString &url = unreachableUrl(QStringLite
     return RefService::catalogueDocument(entries, info);
 }
 
+// A pay-per-view movie of the service.
+inline RefService::PpvMovie movie(int id, const QString &name, int length,
+                                  const QString &category = QStringLiteral("Drama"))
+{
+    RefService::PpvMovie m;
+    m.id = id;
+    m.name = name;
+    m.category = category;
+    m.length = length;
+    return m;
+}
+
+// An Icecast directory of one station that is never reached.
+inline QByteArray oneStationDirectory()
+{
+    RefService::DirectoryEntry e;
+    e.serverName = QStringLiteral("Ice Only");
+    e.genre = QStringLiteral("Rock");
+    e.bitrate = QStringLiteral("128");
+    e.listenUrl = unreachableUrl(QStringLiteral("/ice"));
+    return RefService::directoryDocument({e});
+}
+
 // Answers the modal widgets that open, in order, one step each; a modal
 // widget with no step left is counted and closed.
 class ModalAnswers : public QObject
@@ -270,4 +293,35 @@ inline void clickRow(RecordTableView *table, int row)
 {
     const QRect rect = table->visualRect(table->model()->index(row, 0));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+// Sets up a window of a test's own, for a test that needs another catalogue
+// or other service data than its file's fixture gives: a fresh workspace
+// (with a password, so adult content is hidden, unless adultVisible), the
+// service started with a directory of one station, one pay-per-view movie
+// and no rentals unless the test has started it already, and the window on
+// catalogue, shown at 1000 x 700. Whether the first load ended and
+// succeeded.
+inline bool startOwnWindow(std::unique_ptr<TestWorkspace> &workspace, std::unique_ptr<ReferenceService> &service,
+                           std::unique_ptr<Gui> &gui, const QByteArray &catalogue, bool adultVisible = true)
+{
+    workspace = std::make_unique<TestWorkspace>();
+    if (!adultVisible)
+        Options::setPasswd(QStringLiteral("secret"));
+    if (!service) {
+        service = startService();
+        if (!service)
+            return false;
+        service->setDirectory(oneStationDirectory());
+        service->setPpvMovies({movie(701, QStringLiteral("Rented Movie"), 5400)});
+        service->clearRentals();
+    }
+    service->setCatalogue(catalogue);
+    gui = std::make_unique<Gui>();
+    QSignalSpy loads(gui.get(), &Gui::loadFinished);
+    gui->resize(1000, 700);
+    gui->open(true);
+    if (!QTest::qWaitForWindowExposed(gui.get()))
+        return false;
+    return waitForLoads(loads, 1) && loads.at(0).at(0).toBool();
 }

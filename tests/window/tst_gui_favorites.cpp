@@ -1,6 +1,8 @@
-// The favourites folder after a real load: adding from a stream tab, drag
-// and drop with synthetic events (the program's own drags only, after every
-// reload), removing with its selection rule, and Ctrl+1 to Ctrl+9.
+// The favourites folder after a real load: adding from a stream tab, also
+// after a tab switch, drag and drop with synthetic events (the program's own
+// drags only, after every reload; a directory stream dropped twice), removing
+// with its selection rule, Ctrl+1 to Ctrl+9 (also with the rentals in front),
+// the folder's menu over a row already selected, and the Name column's width.
 #include "GuiTestSupport.h"
 
 #include "BottomList.h"
@@ -11,7 +13,9 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
+#include <QStyle>
 
 namespace {
 
@@ -49,6 +53,7 @@ class TestGuiFavorites : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -64,14 +69,29 @@ private slots:
     void favoritesAfterReload();
     void nameColumnRuleAfterReload_data();
     void nameColumnRuleAfterReload();
+    void addFavoriteAfterTabSwitch();
+    void directoryStreamDroppedTwice();
+    void favoritesNameColumnWidth_data();
+    void favoritesNameColumnWidth();
+    void playFirstFavoriteWithRentalsInFront();
+    void favoritesMenuPlaysTheFavorite();
 
 private:
     void addTvRows(int count);
+    // Starts a window of the test's own on catalogue and waits for its first
+    // load; the test drops the fixture's window and service first.
+    bool startWindow(const QByteArray &catalogue, bool adultVisible = true);
 
     std::unique_ptr<TestWorkspace> m_workspace;
     std::unique_ptr<ReferenceService> m_service;
     std::unique_ptr<Gui> m_gui;
 };
+
+void TestGuiFavorites::initTestCase()
+{
+    // Streams play with no sound device.
+    qputenv("QUORVANTEL_MPV_AO", "null");
+}
 
 void TestGuiFavorites::init()
 {
@@ -90,6 +110,11 @@ void TestGuiFavorites::cleanup()
     m_gui.reset();
     m_service.reset();
     m_workspace.reset();
+}
+
+bool TestGuiFavorites::startWindow(const QByteArray &catalogue, bool adultVisible)
+{
+    return startOwnWindow(m_workspace, m_service, m_gui, catalogue, adultVisible);
 }
 
 void TestGuiFavorites::addTvRows(int count)
@@ -300,6 +325,131 @@ void TestGuiFavorites::nameColumnRuleAfterReload()
     QVERIFY(m_gui->favoritesTable->width() > 0);
     QCOMPARE(m_gui->favoritesTable->columnWidth(0), expected());
     QCOMPARE(m_gui->favoritesTable->columnWidth(1), 60);
+}
+
+void TestGuiFavorites::addFavoriteAfterTabSwitch()
+{
+    cleanup();
+    QVERIFY(startWindow(smallCatalogue()));
+    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *radio = m_gui->bottomTab(2);
+    QTabBar *bar = m_gui->cBottomTab->tabBar();
+    // A row of the Radio tab is selected, then a row of the Tv tab.
+    bar->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
+    clickRow(radio->getTable(), 1);
+    bar->setCurrentIndex(m_gui->cBottomTab->indexOf(tv));
+    clickRow(tv->getTable(), 0);
+    QCOMPARE(m_gui->currentTable.data(), tv->getTable());
+    // Back to Radio: its viewer is current, and its table still shows its
+    // selected row.
+    bar->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
+    QCOMPARE(m_gui->currentTableViewer.data(), radio->getTableViewer());
+    QCOMPARE(radio->getTable()->selectionIndex(), 1);
+    const StreamInfoPtr shown = radio->getTableViewer()->element(1);
+    // Adding takes the row selected in the current viewer's own table.
+    m_gui->actionCurrentTableFavorite->run();
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
+    QCOMPARE(m_gui->favoritesTableViewer->element(0).get(), shown.get());
+}
+
+void TestGuiFavorites::directoryStreamDroppedTwice()
+{
+    cleanup();
+    QVERIFY(startWindow(smallCatalogue()));
+    BottomList *ice = m_gui->bottomTab(8);
+    QVERIFY(ice);
+    const StreamInfoPtr entry = ice->getTableViewer()->element(0);
+    QCOMPARE(entry->getId(), 0);
+    for (int round = 1; round <= 2; ++round) {
+        std::unique_ptr<QMimeData> data(m_gui->streamDragData(entry));
+        QVERIFY(dropOnFavorites(*m_gui, data.get()));
+        m_gui->streamDragFinished();
+        QCOMPARE(m_gui->favoritesTableViewer->rowCount(), round);
+    }
+    // Shown with the directory's type and the Windows Media Player picture.
+    RecordTableModel *favorites = m_gui->favoritesTableViewer;
+    QCOMPARE(favorites->data(favorites->index(1, 0)).toString(), QStringLiteral(" Ice Only"));
+    QCOMPARE(favorites->data(favorites->index(1, 1)).toString(), QStringLiteral("Icecast"));
+    QVERIFY(!favorites->data(favorites->index(1, 0), Qt::DecorationRole).value<QIcon>().isNull());
+}
+
+void TestGuiFavorites::favoritesNameColumnWidth_data()
+{
+    QTest::addColumn<int>("tableWidth");
+    QTest::addColumn<int>("extraOverRule");
+    // Wide: the table's width minus 60 and the scroll bar; narrow: 90.
+    QTest::newRow("wide") << 500 << 0;
+    QTest::newRow("narrow") << 120 << -1;
+}
+
+void TestGuiFavorites::favoritesNameColumnWidth()
+{
+    cleanup();
+    QFETCH(int, tableWidth);
+    QFETCH(int, extraOverRule);
+    QVERIFY(startWindow(smallCatalogue()));
+    RecordTableView *favorites = m_gui->favoritesTable;
+    favorites->resize(tableWidth, 200);
+    const int scrollBar = favorites->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, favorites);
+    const int expected = extraOverRule < 0 ? 90 : tableWidth - 60 - scrollBar;
+    QTRY_COMPARE(favorites->columnWidth(0), expected);
+    QCOMPARE(favorites->columnWidth(1), 60);
+}
+
+void TestGuiFavorites::playFirstFavoriteWithRentalsInFront()
+{
+    cleanup();
+    m_service = startService();
+    QVERIFY(m_service);
+    m_service->setPpvMovies({movie(701, QStringLiteral("Rented Movie"), 5400)});
+    m_service->clearRentals();
+    m_service->setGlobalRental(701, 600);
+    const QString media = heldMedia(*m_service);
+    QVERIFY(startWindow(smallCatalogue(media)));
+    BottomList *tv = m_gui->bottomTab(1);
+    clickRow(tv->getTable(), 0);
+    m_gui->actionCurrentTableFavorite->run();
+    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
+    QVERIFY(m_gui->ppvTab);
+    m_gui->cTabFavLoc->setCurrentIndex(1);
+    QCOMPARE(m_gui->favoritesTable->selectionIndex(), -1);
+
+    m_gui->actionFavoritesPlay1Menu->trigger();
+    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 0);
+    QCOMPARE(m_gui->currentTable.data(), m_gui->favoritesTable.data());
+    QVERIFY(m_gui->currentStream);
+    QCOMPARE(m_gui->currentStream.get(), m_gui->favoritesTableViewer->element(0).get());
+    // The folder stays at the rentals.
+    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 1);
+    m_gui->actionStop->run();
+}
+
+void TestGuiFavorites::favoritesMenuPlaysTheFavorite()
+{
+    cleanup();
+    m_service = startService();
+    QVERIFY(m_service);
+    const QString media = heldMedia(*m_service);
+    QVERIFY(startWindow(smallCatalogue(media)));
+    BottomList *tv = m_gui->bottomTab(1);
+    clickRow(tv->getTable(), 0);
+    m_gui->actionCurrentTableFavorite->run();
+    // The favourite is selected, then a Tv row is touched.
+    clickRow(m_gui->favoritesTable, 0);
+    clickRow(tv->getTable(), 2);
+    QCOMPARE(m_gui->currentTable.data(), tv->getTable());
+    // The menu of the favourites, over the favourite already selected.
+    RecordTableView *favorites = m_gui->favoritesTable;
+    const QPoint pos = favorites->visualRect(favorites->model()->index(0, 0)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, favorites->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(favorites->viewport(), &event);
+    QMenu *menu = favorites->findChild<QMenu *>();
+    QVERIFY(menu);
+    menu->actions().at(0)->trigger();
+    menu->close();
+    QVERIFY(m_gui->currentStream);
+    QCOMPARE(m_gui->currentStream.get(), m_gui->favoritesTableViewer->element(0).get());
+    m_gui->actionStop->run();
 }
 
 QTEST_MAIN(TestGuiFavorites)
