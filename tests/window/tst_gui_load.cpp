@@ -348,7 +348,7 @@ void TestGuiLoad::closeDuringLoad()
     auto service = startService();
     QVERIFY(service);
     service->setCatalogue(smallCatalogue());
-    // The catalogue is answered only once the window has closed.
+    // The catalogue is held: the window closes while it downloads.
     service->holdReplies(QStringLiteral("/getstreams.php"));
     auto gui = std::make_unique<Gui>();
     QSignalSpy loads(gui.get(), &Gui::loadFinished);
