@@ -106,6 +106,24 @@ QLabel *boxLabel(QMessageBox *box)
     return box ? box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label")) : nullptr;
 }
 
+// The modal window as a message box and its text label, drawn once as the
+// screen would; anything else is closed, so that the test goes on, and fails
+// it (label stays null then).
+void takeMessageBox(QWidget *w, QMessageBox *&box, QLabel *&label)
+{
+    label = nullptr;
+    box = qobject_cast<QMessageBox *>(w);
+    if (!box)
+        w->close();
+    QVERIFY2(box, w->metaObject()->className());
+    QLabel *found = boxLabel(box);
+    if (!found)
+        box->close();
+    QVERIFY(found);
+    box->grab();
+    label = found;
+}
+
 } // namespace
 
 class TestPlainText : public QObject
@@ -189,15 +207,11 @@ void TestPlainText::messageOfTheDay()
     bool plain = false;
     ModalAnswers answers;
     answers.then([&](QWidget *w) {
-        auto *box = qobject_cast<QMessageBox *>(w);
-        if (!box)
-            w->close();
-        QVERIFY2(box, w->metaObject()->className());
-        QLabel *label = boxLabel(box);
+        QMessageBox *box;
+        QLabel *label;
+        takeMessageBox(w, box, label);
         if (!label)
-            box->close();
-        QVERIFY(label);
-        box->grab();
+            return;
         shown = label->text();
         plain = box->textFormat() == Qt::PlainText && label->textFormat() == Qt::PlainText;
         box->button(QMessageBox::Ok)->click();
@@ -258,15 +272,11 @@ void TestPlainText::reportQuestion()
     bool plain = false;
     ModalAnswers answers;
     answers.then([&](QWidget *w) {
-        auto *box = qobject_cast<QMessageBox *>(w);
-        if (!box)
-            w->close();
-        QVERIFY2(box, w->metaObject()->className());
-        QLabel *label = boxLabel(box);
+        QMessageBox *box;
+        QLabel *label;
+        takeMessageBox(w, box, label);
         if (!label)
-            box->close();
-        QVERIFY(label);
-        box->grab();
+            return;
         shown = label->text();
         plain = label->textFormat() == Qt::PlainText;
         box->button(QMessageBox::No)->click();
@@ -287,15 +297,11 @@ void TestPlainText::errorBox()
     bool plain = false;
     ModalAnswers answers;
     answers.then([&](QWidget *w) {
-        auto *box = qobject_cast<QMessageBox *>(w);
-        if (!box)
-            w->close();
-        QVERIFY2(box, w->metaObject()->className());
-        QLabel *label = boxLabel(box);
+        QMessageBox *box;
+        QLabel *label;
+        takeMessageBox(w, box, label);
         if (!label)
-            box->close();
-        QVERIFY(label);
-        box->grab();
+            return;
         title = box->windowTitle();
         shown = label->text();
         plain = label->textFormat() == Qt::PlainText;
