@@ -2,48 +2,25 @@
 // streams (the first loadFavorites after a load, on the UI thread), reading
 // them from "options.xml" at start and writing them back at exit. Goal for
 // the binding of 100,000 stored favourites: under 50 ms.
+#include "BenchSupport.h"
 #include "Options.h"
 #include "ReferenceService.h"
 #include "StreamsManager.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <vector>
 
 namespace {
 constexpr int STREAMS = 100000;
 constexpr int ROUNDS = 5;
 constexpr double BIND_GOAL_MS = 50.0;
 
-struct Figure
-{
-    double medianMs = 0;
-    double maxMs = 0;
-    std::size_t count = 0;
-};
-
-// Runs prepare (not timed) then work (timed) ROUNDS times.
-Figure measure(const std::function<void()> &prepare, const std::function<std::size_t()> &work)
-{
-    std::vector<double> times;
-    std::size_t count = 0;
-    for (int i = 0; i < ROUNDS; ++i) {
-        prepare();
-        QElapsedTimer timer;
-        timer.start();
-        count = work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back(), count};
-}
+using bench::Figure;
 
 void print(const char *what, const Figure &f, double goalMs = 0)
 {
@@ -97,14 +74,14 @@ void scenario(StreamsManager &manager, const char *name, int entries, const std:
     if (!writeSettings(bytes))
         return;
     std::printf("%s (options.xml %.1f MB):\n", name, double(bytes.size()) / 1e6);
-    print("  read options.xml at start", measure([] { Options::resetToDefaults(); }, [] {
+    print("  read options.xml at start", bench::measure(ROUNDS, [] { Options::resetToDefaults(); }, [] {
               Options::readFromDisk(nullptr, nullptr, false, true);
               return std::size_t(0);
           }));
     print("  bind to the catalogue (first loadFavorites, UI thread)",
-          measure([&] { startUp(manager); }, [] { return loadedCount(); }), goalMs);
+          bench::measure(ROUNDS, [&] { startUp(manager); }, [] { return loadedCount(); }), goalMs);
     std::size_t bound = 0;
-    print("  write options.xml (exit)", measure([&] {
+    print("  write options.xml (exit)", bench::measure(ROUNDS, [&] {
               startUp(manager);
               bound = loadedCount();
           },

@@ -2,6 +2,7 @@
 // after one more search character, after a change of sort column and after a
 // tab switch, with 100,000 catalogue streams, and reading an Icecast
 // directory of 20,000 entries. A frame is 16 ms.
+#include "BenchSupport.h"
 #include "IcecastFetcher.h"
 #include "IcecastView.h"
 #include "Options.h"
@@ -15,43 +16,20 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <vector>
 
 namespace {
 constexpr int STREAMS = 100000;
 constexpr int DIRECTORY_ENTRIES = 20000;
 constexpr int ROUNDS = 15;
 
-struct Figure
-{
-    double medianMs = 0;
-    double maxMs = 0;
-    std::size_t rows = 0;
-};
-
-// Runs prepare (not timed) then work (timed) ROUNDS times.
-Figure measure(const std::function<void()> &prepare, const std::function<std::size_t()> &work)
-{
-    std::vector<double> times;
-    std::size_t rows = 0;
-    for (int i = 0; i < ROUNDS; ++i) {
-        prepare();
-        QElapsedTimer timer;
-        timer.start();
-        rows = work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return {times[times.size() / 2], times.back(), rows};
-}
+using bench::Figure;
 
 // frame: work of the UI thread, which must fit in a frame.
 void print(const char *what, const Figure &f, bool frame = true)
 {
-    std::printf("%-62s median %7.2f ms  max %7.2f ms  rows %zu%s\n", what, f.medianMs, f.maxMs, f.rows,
+    std::printf("%-62s median %7.2f ms  max %7.2f ms  rows %zu%s\n", what, f.medianMs, f.maxMs, f.count,
                 !frame || f.maxMs <= 16.0 ? "" : "  (over one frame)");
 }
 
@@ -114,28 +92,28 @@ int main(int argc, char **argv)
     std::printf("%-62s %7.2f ms\n\n", "first rows of a second view (order shared)", secondMs);
 
     // One more search character: "ra" -> "rad" and "r" -> "ra".
-    print("search: one more character (\"ra\" -> \"rad\"), all streams", measure(
+    print("search: one more character (\"ra\" -> \"rad\"), all streams", bench::measure(ROUNDS,
         [&] {
             allView.searchForString(QStringLiteral("ra"));
             allView.getActiveStreams();
             allView.searchForString(QStringLiteral("rad"));
         },
         [&] { return allView.getActiveStreams().size(); }));
-    print("search: one more character (\"r\" -> \"ra\"), all streams", measure(
+    print("search: one more character (\"r\" -> \"ra\"), all streams", bench::measure(ROUNDS,
         [&] {
             allView.searchForString(QStringLiteral("r"));
             allView.getActiveStreams();
             allView.searchForString(QStringLiteral("ra"));
         },
         [&] { return allView.getActiveStreams().size(); }));
-    print("search: first character (\"\" -> \"r\"), all streams", measure(
+    print("search: first character (\"\" -> \"r\"), all streams", bench::measure(ROUNDS,
         [&] {
             allView.searchForString(QString());
             allView.getActiveStreams();
             allView.searchForString(QStringLiteral("r"));
         },
         [&] { return allView.getActiveStreams().size(); }));
-    print("search: character removed (\"rad\" -> \"ra\"), all streams", measure(
+    print("search: character removed (\"rad\" -> \"ra\"), all streams", bench::measure(ROUNDS,
         [&] {
             allView.searchForString(QStringLiteral("rad"));
             allView.getActiveStreams();
@@ -153,14 +131,14 @@ int main(int argc, char **argv)
     for (int column : columns) {
         char label[96];
         std::snprintf(label, sizeof label, "sort column change to %d, all streams", column);
-        print(label, measure([&] {
+        print(label, bench::measure(ROUNDS, [&] {
             allView.selectSorter(column == StreamsView::SORT_NAME ? StreamsView::SORT_ID : StreamsView::SORT_NAME, true);
             allView.getActiveStreams();
             allView.selectSorter(column, true);
         },
                              [&] { return allView.getActiveStreams().size(); }));
     }
-    print("sort direction flip, all streams", measure([&] { allView.selectSorter(StreamsView::SORT_NAME, true);
+    print("sort direction flip, all streams", bench::measure(ROUNDS, [&] { allView.selectSorter(StreamsView::SORT_NAME, true);
                                                          allView.getActiveStreams();
                                                          allView.selectSorter(StreamsView::SORT_NAME, false); },
                                                      [&] { return allView.getActiveStreams().size(); }));
@@ -168,7 +146,7 @@ int main(int argc, char **argv)
 
     // A tab switch: the new tab's view is reset to all categories and
     // countries and searched with the emptied text, after it had a search.
-    print("tab switch: another view after a search (\"ra\" -> \"\")", measure(
+    print("tab switch: another view after a search (\"ra\" -> \"\")", bench::measure(ROUNDS,
         [&] {
             radioView.searchForString(QStringLiteral("ra"));
             radioView.getActiveStreams();
@@ -177,7 +155,7 @@ int main(int argc, char **argv)
             radioView.searchForString(QString());
         },
         [&] { return radioView.getActiveStreams().size(); }));
-    print("tab switch: another view, nothing changed", measure(
+    print("tab switch: another view, nothing changed", bench::measure(ROUNDS,
         [&] {
             movieView.getActiveStreams();
             movieView.selectCategory(0);
@@ -185,7 +163,7 @@ int main(int argc, char **argv)
             movieView.searchForString(QString());
         },
         [&] { return movieView.getActiveStreams().size(); }));
-    print("tab switch: another view, search cleared on the whole catalogue", measure(
+    print("tab switch: another view, search cleared on the whole catalogue", bench::measure(ROUNDS,
         [&] {
             allView.searchForString(QStringLiteral("zzz-no-match"));
             allView.getActiveStreams();
@@ -201,11 +179,11 @@ int main(int argc, char **argv)
     IcecastFetcher fetcher;
     std::size_t entries = 0;
     std::printf("Icecast directory (worker thread):\n");
-    print("directory: parse 20,000 entries", measure([] {}, [&] {
+    print("directory: parse 20,000 entries", bench::measure(ROUNDS, [] {}, [&] {
               fetcher.parse(directory);
               return std::size_t(DIRECTORY_ENTRIES);
           }), false);
-    print("directory: records of 20,000 entries", measure([] {}, [&] {
+    print("directory: records of 20,000 entries", bench::measure(ROUNDS, [] {}, [&] {
               entries = fetcher.getStreamList()->size();
               return entries;
           }), false);
