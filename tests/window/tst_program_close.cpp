@@ -9,6 +9,7 @@
 // on the offscreen platform in the working directory it is given. It closes
 // its window when it reads a line on its standard input.
 #include "../SlowServer.h"
+#include "ProgramCloseSupport.h"
 
 #include "Application.h"
 #include "Gui.h"
@@ -53,40 +54,13 @@ int runProgram(int argc, char **argv)
     });
 }
 
-const char SETTINGS[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<Settings><Options><Serial>KEY-4711</Serial><UpdateEnabled>false</UpdateEnabled><Mode>true</Mode>"
-    "<UserWizardEnabled>false</UserWizardEnabled><CacheRevision>7</CacheRevision><Password>101</Password>"
-    "<Language>en</Language></Options><Favorites><Entry index=\"0\" format=\"WMP\"><StreamId>11</StreamId>"
-    "<Name>Bravo News</Name><Adult>false</Adult></Entry></Favorites></Settings>\n";
+using closetest::readFile;
+using closetest::SETTINGS;
+using closetest::writeFile;
 
 QByteArray catalogue()
 {
-    RefService::CatalogueEntry e;
-    std::vector<RefService::CatalogueEntry> entries;
-    for (int id = 11; id <= 40; ++id) {
-        e.id = id;
-        e.name = QStringLiteral("Stream %1").arg(id);
-        e.language = QStringLiteral("English");
-        e.country = QStringLiteral("Norway");
-        e.category = QStringLiteral("News");
-        e.bitrate = 300;
-        e.url = QStringLiteral("http://127.0.0.1:9/media/test.mp4");
-        entries.push_back(e);
-    }
-    return RefService::catalogueDocument(entries);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    return closetest::catalogue(300);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // once with status 0, the settings are written as they were at the close and
 // the cache file stays as it was. Keys are typed with xdotool.
 #include "../SlowServer.h"
+#include "ProgramCloseSupport.h"
 
 #include "ReferenceService.h"
 
@@ -21,39 +22,13 @@ Q_DECLARE_METATYPE(SlowServer::Mode)
 
 namespace {
 
-const char SETTINGS[] =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-    "<Settings><Options><Serial>KEY-4711</Serial><UpdateEnabled>false</UpdateEnabled><Mode>true</Mode>"
-    "<UserWizardEnabled>false</UserWizardEnabled><CacheRevision>7</CacheRevision><Password>101</Password>"
-    "<Language>en</Language></Options><Favorites><Entry index=\"0\" format=\"WMP\"><StreamId>11</StreamId>"
-    "<Name>Bravo News</Name><Adult>false</Adult></Entry></Favorites></Settings>\n";
+using closetest::readFile;
+using closetest::SETTINGS;
+using closetest::writeFile;
 
 QByteArray catalogue()
 {
-    std::vector<RefService::CatalogueEntry> entries;
-    for (int id = 11; id <= 40; ++id) {
-        RefService::CatalogueEntry e;
-        e.id = id;
-        e.name = QStringLiteral("Stream %1").arg(id);
-        e.language = QStringLiteral("English");
-        e.country = QStringLiteral("Norway");
-        e.category = QStringLiteral("News");
-        e.url = QStringLiteral("http://127.0.0.1:9/media/test.mp4");
-        entries.push_back(e);
-    }
-    return RefService::catalogueDocument(entries);
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    return closetest::catalogue(0);
 }
 
 // Runs xdotool with arguments; its standard output, or nothing when it
