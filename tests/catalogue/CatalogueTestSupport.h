@@ -4,11 +4,14 @@
 // console log, a loopback port nothing listens on, whole-file reads and
 // writes, and a server that holds its answer until the test lets it go.
 
+#include "Options.h"
 #include "ReferenceService.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <httplib.h>
@@ -132,4 +135,43 @@ private:
     std::condition_variable m_changed;
     int m_requests = 0;
     bool m_released = false;
+};
+
+// The reference service a test program starts once, and for every test a
+// temporary directory of its own as the working directory, with the settings
+// reset and the catalogue host pointed at the service. A test class derives
+// from it after QObject and calls startService() from initTestCase(),
+// enterTempDir() from init() and leaveTempDir() from cleanup().
+class ServiceInTempDir
+{
+protected:
+    std::unique_ptr<ReferenceService> service;
+    QTemporaryDir *dir = nullptr;
+    QString originalDir;
+
+    void startService()
+    {
+        service = quietService();
+        QVERIFY(service->start());
+        originalDir = QDir::currentPath();
+    }
+
+    // Fails the test (which then does not run) when the directory cannot be
+    // made or entered.
+    void enterTempDir()
+    {
+        dir = new QTemporaryDir;
+        QVERIFY(dir->isValid());
+        QVERIFY(QDir::setCurrent(dir->path()));
+        Options::resetToDefaults();
+        qputenv("QUORVANTEL_CATALOGUE_HOST", service->hostPort().toLatin1());
+        service->clearSwitches();
+    }
+
+    void leaveTempDir()
+    {
+        QDir::setCurrent(originalDir);
+        delete dir;
+        dir = nullptr;
+    }
 };

@@ -65,13 +65,9 @@ const QByteArray streamWithoutUrl = "<?xml version=\"1.0\"?><Catalogue><Streams>
 
 } // namespace
 
-class TestCatalogueCache : public QObject
+class TestCatalogueCache : public QObject, ServiceInTempDir
 {
     Q_OBJECT
-
-    std::unique_ptr<ReferenceService> service;
-    QTemporaryDir *dir = nullptr;
-    QString originalDir;
 
     int downloads() const { return service->requestCount("/getstreams.php"); }
 
@@ -96,30 +92,20 @@ class TestCatalogueCache : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        service = quietService();
-        QVERIFY(service->start());
-        originalDir = QDir::currentPath();
-    }
+    void initTestCase() { startService(); }
     void cleanupTestCase() { service.reset(); }
 
     void init()
     {
-        dir = new QTemporaryDir;
-        QVERIFY(dir->isValid());
-        QVERIFY(QDir::setCurrent(dir->path()));
-        Options::resetToDefaults();
-        qputenv("QUORVANTEL_CATALOGUE_HOST", service->hostPort().toLatin1());
-        service->clearSwitches();
+        enterTempDir();
+        if (QTest::currentTestFailed())
+            return;
         service->clearRequests();
         service->setCatalogueEncoding(RefService::Encoding::Gzip);
     }
     void cleanup()
     {
-        QDir::setCurrent(originalDir);
-        delete dir;
-        dir = nullptr;
+        leaveTempDir();
     }
 
     // A failed load never costs the catalogue loaded before, and the next

@@ -67,31 +67,19 @@ QString outcome(const std::function<QString()> &read)
 
 } // namespace
 
-class TestDocumentEncodings : public QObject
+class TestDocumentEncodings : public QObject, ServiceInTempDir
 {
     Q_OBJECT
 
-    std::unique_ptr<ReferenceService> service;
-    QTemporaryDir *dir = nullptr;
-    QString originalDir;
-
 private slots:
-    void initTestCase()
-    {
-        service = quietService();
-        QVERIFY(service->start());
-        originalDir = QDir::currentPath();
-    }
+    void initTestCase() { startService(); }
     void cleanupTestCase() { service.reset(); }
 
     void init()
     {
-        dir = new QTemporaryDir;
-        QVERIFY(dir->isValid());
-        QVERIFY(QDir::setCurrent(dir->path()));
-        Options::resetToDefaults();
-        qputenv("QUORVANTEL_CATALOGUE_HOST", service->hostPort().toLatin1());
-        service->clearSwitches();
+        enterTempDir();
+        if (QTest::currentTestFailed())
+            return;
         service->setCatalogueEncoding(RefService::Encoding::Gzip);
         service->setDirectoryEncoding(RefService::Encoding::Gzip);
         service->setPpvEncoding(RefService::Encoding::Gzip);
@@ -101,9 +89,7 @@ private slots:
         service->setCatalogue(QByteArray());
         service->setDirectory(QByteArray());
         service->setPpvDocument(QByteArray());
-        QDir::setCurrent(originalDir);
-        delete dir;
-        dir = nullptr;
+        leaveTempDir();
     }
 
     void declaredEncoding_data()

@@ -60,13 +60,9 @@ QByteArray catalogueWith(const QByteArray &streams)
 
 } // namespace
 
-class TestFetcher : public QObject
+class TestFetcher : public QObject, ServiceInTempDir
 {
     Q_OBJECT
-
-    std::unique_ptr<ReferenceService> service;
-    QTemporaryDir *dir = nullptr;
-    QString originalDir;
 
     QString catalogueUrl() const { return service->baseUrl() + QStringLiteral("/getstreams.php"); }
 
@@ -81,12 +77,7 @@ class TestFetcher : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        service = quietService();
-        QVERIFY(service->start());
-        originalDir = QDir::currentPath();
-    }
+    void initTestCase() { startService(); }
     void cleanupTestCase()
     {
         service.reset();
@@ -94,20 +85,15 @@ private slots:
 
     void init()
     {
-        dir = new QTemporaryDir;
-        QVERIFY(dir->isValid());
-        QVERIFY(QDir::setCurrent(dir->path()));
-        Options::resetToDefaults();
-        qputenv("QUORVANTEL_CATALOGUE_HOST", service->hostPort().toLatin1());
-        service->clearSwitches();
+        enterTempDir();
+        if (QTest::currentTestFailed())
+            return;
         service->clearRequests();
         service->setCatalogueEncoding(RefService::Encoding::Gzip);
     }
     void cleanup()
     {
-        QDir::setCurrent(originalDir);
-        delete dir;
-        dir = nullptr;
+        leaveTempDir();
     }
 
     // ------------------------------------------------------------ revision

@@ -50,36 +50,25 @@ QStringList names(const std::shared_ptr<const StreamList> &list)
 
 } // namespace
 
-class TestManager : public QObject
+class TestManager : public QObject, ServiceInTempDir
 {
     Q_OBJECT
 
-    std::unique_ptr<ReferenceService> service;
-    QTemporaryDir *dir = nullptr;
-    QString originalDir;
     const QString connectError = QStringLiteral("Firewall blocking error");
     const QString errorSending = QStringLiteral("Error, sending message failed");
 
     int downloads() const { return service->requestCount("/getstreams.php"); }
 
 private slots:
-    void initTestCase()
-    {
-        service = quietService();
-        QVERIFY(service->start());
-        originalDir = QDir::currentPath();
-    }
+    void initTestCase() { startService(); }
     void cleanupTestCase() { service.reset(); }
 
     void init()
     {
-        dir = new QTemporaryDir;
-        QVERIFY(dir->isValid());
-        QVERIFY(QDir::setCurrent(dir->path()));
-        Options::resetToDefaults();
-        qputenv("QUORVANTEL_CATALOGUE_HOST", service->hostPort().toLatin1());
+        enterTempDir();
+        if (QTest::currentTestFailed())
+            return;
         qputenv("QUORVANTEL_MAKER_HOST", service->hostPort().toLatin1());
-        service->clearSwitches();
         service->clearRequests();
         service->setCatalogueEncoding(RefService::Encoding::Gzip);
         service->setCatalogue(RefService::catalogueDocument({entry(1, "One"), entry(2, "Two")}));
@@ -87,8 +76,7 @@ private slots:
     }
     void cleanup()
     {
-        QDir::setCurrent(originalDir);
-        delete dir;
+        leaveTempDir();
     }
 
     // --------------------------------------------------------------- indexes
