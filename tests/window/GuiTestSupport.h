@@ -295,6 +295,20 @@ inline void clickRow(RecordTableView *table, int row)
     QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
 }
 
+// The service started with pay-per-view movie 701 on offer and rented to
+// every account for 600 s, so that the window shows it among the rentals;
+// null when it did not start.
+inline std::unique_ptr<ReferenceService> startServiceWithRental()
+{
+    auto service = startService();
+    if (service) {
+        service->setPpvMovies({movie(701, QStringLiteral("Rented Movie"), 5400)});
+        service->clearRentals();
+        service->setGlobalRental(701, 600);
+    }
+    return service;
+}
+
 // Sets up a window of a test's own, for a test that needs another catalogue
 // or other service data than its file's fixture gives: a fresh workspace
 // (with a password, so adult content is hidden, unless adultVisible), the

@@ -399,11 +399,8 @@ void TestGuiFavorites::favoritesNameColumnWidth()
 void TestGuiFavorites::playFirstFavoriteWithRentalsInFront()
 {
     cleanup();
-    m_service = startService();
+    m_service = startServiceWithRental();
     QVERIFY(m_service);
-    m_service->setPpvMovies({movie(701, QStringLiteral("Rented Movie"), 5400)});
-    m_service->clearRentals();
-    m_service->setGlobalRental(701, 600);
     const QString media = heldMedia(*m_service);
     QVERIFY(startWindow(smallCatalogue(media)));
     BottomList *tv = m_gui->bottomTab(1);

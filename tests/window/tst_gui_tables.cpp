@@ -567,11 +567,8 @@ void TestGuiTables::rentedListHoldsMoviesWithTimeLeft()
 void TestGuiTables::reloadWhilePlaying()
 {
     cleanup();
-    m_service = startService();
+    m_service = startServiceWithRental();
     QVERIFY(m_service);
-    m_service->setPpvMovies({movie(701, QStringLiteral("Rented Movie"), 5400)});
-    m_service->clearRentals();
-    m_service->setGlobalRental(701, 600);
     // The media answer late, so the player is still waiting when the
     // reload comes.
     const QString media = heldMedia(*m_service);
