@@ -6,11 +6,14 @@
 
 #include "Options.h"
 #include "ReferenceService.h"
+#include "StreamInfo.h"
+#include "TulException.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -21,6 +24,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -77,6 +81,29 @@ inline void writeFile(const QString &path, const QByteArray &bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// The message key of the failure the call throws, or "(no error)"; the
+// failure's full message goes to cause where one is given.
+inline QString failureKey(const std::function<void()> &call, QString *cause = nullptr)
+{
+    try {
+        call();
+    } catch (const TulException &e) {
+        if (cause)
+            *cause = e.getMessage();
+        return e.getMsg();
+    }
+    return QStringLiteral("(no error)");
+}
+
+// The names of the streams, in the list's order.
+inline QStringList names(const std::shared_ptr<const StreamList> &list)
+{
+    QStringList result;
+    for (const auto &s : *list)
+        result << s->getName();
+    return result;
 }
 
 // A server whose answer to GET path waits, from request number holdFrom on,

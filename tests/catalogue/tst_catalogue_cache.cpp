@@ -37,25 +37,6 @@ std::vector<RefService::CatalogueEntry> entries(int first, int last)
     return result;
 }
 
-// The key of the failure, or "(no error)".
-QString failureKey(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const TulException &e) {
-        return e.getMsg();
-    }
-    return QStringLiteral("(no error)");
-}
-
-QStringList names(const std::shared_ptr<const StreamList> &list)
-{
-    QStringList result;
-    for (const auto &s : *list)
-        result << s->getName();
-    return result;
-}
-
 // A catalogue that parses but breaks the rules: its Stream has no Url.
 const QByteArray streamWithoutUrl = "<?xml version=\"1.0\"?><Catalogue><Streams>"
                                     "<Stream id=\"30\" adult=\"false\" topstream=\"false\"><Name>Broken</Name>"

@@ -28,26 +28,6 @@ RefService::CatalogueEntry entry(int id, const QString &name, const QString &cat
     return e;
 }
 
-QString failureText(const std::function<void()> &call, QString *cause = nullptr)
-{
-    try {
-        call();
-    } catch (const TulException &e) {
-        if (cause)
-            *cause = e.getMessage();
-        return e.getMsg();
-    }
-    return QStringLiteral("(no error)");
-}
-
-QStringList names(const std::shared_ptr<const StreamList> &list)
-{
-    QStringList result;
-    for (const auto &s : *list)
-        result << s->getName();
-    return result;
-}
-
 } // namespace
 
 class TestManager : public QObject, ServiceInTempDir
@@ -201,7 +181,7 @@ private slots:
     {
         service->setCatalogue("<Catalogue><Streams>");
         StreamsManager manager;
-        QCOMPARE(failureText([&] { manager.fetchStreams(); }), LangMsg::getMsg("ParseError"));
+        QCOMPARE(failureKey([&] { manager.fetchStreams(); }), LangMsg::getMsg("ParseError"));
         QCOMPARE(downloads(), 2);
         QCOMPARE(Options::getCacheRevision(), 0);
     }
@@ -218,7 +198,7 @@ private slots:
         service->setStatus("/getstreams.php", 500);
         service->clearRequests();
         QString cause;
-        QCOMPARE(failureText([&] { manager.fetchStreams(); }, &cause), connectError);
+        QCOMPARE(failureKey([&] { manager.fetchStreams(); }, &cause), connectError);
         QVERIFY(!cause.isEmpty());
         QCOMPARE(downloads(), 2);
         QCOMPARE(Options::getCacheRevision(), 8);
@@ -239,7 +219,7 @@ private slots:
                               "<Name>X</Name><Language>L</Language><Country>C</Country><Bitrate>1</Bitrate>"
                               "<Format>WMP</Format><Type>TV</Type><Live>true</Live><Category>New</Category>"
                               "</Stream></Streams></C>");
-        QCOMPARE(failureText([&] { manager.fetchStreams(); }), LangMsg::getMsg("ParseError"));
+        QCOMPARE(failureKey([&] { manager.fetchStreams(); }), LangMsg::getMsg("ParseError"));
         QCOMPARE(manager.getAllStreams(), list);
         QCOMPARE(int(manager.getCategories().size()), 2); // "all" and News: no flush, nothing new
         QCOMPARE(manager.addCategory("New"), 2);
@@ -475,7 +455,7 @@ private slots:
         if (accepted)
             call();
         else
-            QCOMPARE(failureText(call), errorSending);
+            QCOMPARE(failureKey(call), errorSending);
         QCOMPARE(service->requestCount(path), 1);
     }
 
@@ -506,7 +486,7 @@ private slots:
         StreamsManager manager;
         StreamInfo stream;
         QString cause;
-        const QString text = failureText(
+        const QString text = failureKey(
             [&] {
                 if (request == "report")
                     manager.reportBrokenLink(QString(), 1);
@@ -549,7 +529,7 @@ private slots:
         outcome = std::async(std::launch::async, [request] {
             StreamsManager manager;
             StreamInfo stream;
-            return failureText([&] {
+            return failureKey([&] {
                 if (request == "report")
                     manager.reportBrokenLink("KEY", 42);
                 else if (request == "tips")
@@ -607,7 +587,7 @@ private slots:
         StreamsManager manager;
         std::stop_source stop;
         outcome = std::async(std::launch::async, [&manager, token = stop.get_token()] {
-            return failureText([&] { manager.fetchStreams(token); });
+            return failureKey([&] { manager.fetchStreams(token); });
         });
         QVERIFY(server.waitForRequests(held, 1));
         stop.request_stop();
