@@ -1,9 +1,14 @@
-// The timing shared by the benchmark programs: a piece of work run a number
-// of rounds, each after a preparation that is not timed, summed up as the
-// median and the slowest round.
+// What the benchmark programs share: a catalogue in the cache file for the
+// manager to load, and the timing of a piece of work run a number of rounds,
+// each after a preparation that is not timed, summed up as the median and
+// the slowest round.
 #pragma once
 
+#include "Options.h"
+#include "ReferenceService.h"
+
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <algorithm>
 #include <cstddef>
@@ -11,6 +16,23 @@
 #include <vector>
 
 namespace bench {
+
+// Writes these entries as the cache file "data.dat" in the working
+// directory, with a stored revision that the unreachable catalogue server
+// cannot contradict, so that the manager's load reads the file (the real
+// load path). False when the file cannot be made.
+inline bool cacheCatalogue(const std::vector<RefService::CatalogueEntry> &entries)
+{
+    qputenv("QUORVANTEL_CATALOGUE_HOST", "127.0.0.1:1");
+    {
+        QFile cache(QStringLiteral("data.dat"));
+        if (!cache.open(QIODevice::WriteOnly))
+            return false;
+        cache.write(RefService::gzipCompress(RefService::catalogueDocument(entries)));
+    }
+    Options::setCacheRevision(3);
+    return true;
+}
 
 struct Figure
 {

@@ -13,7 +13,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -50,20 +49,15 @@ int main(int argc, char **argv)
         return 1;
     QDir::setCurrent(dir.path());
 
-    // The real load path: a catalogue in the cache file, a stored revision
-    // that the unreachable catalogue server cannot contradict.
-    qputenv("QUORVANTEL_CATALOGUE_HOST", "127.0.0.1:1");
+    // The real load path: a catalogue in the cache file, every stream in the
+    // one format the reader keeps.
     {
-        QFile cache(QStringLiteral("data.dat"));
-        if (!cache.open(QIODevice::WriteOnly))
-            return 1;
-        // Every stream in the one format the reader keeps.
         auto entries = RefService::generateCatalogueEntries(STREAMS, QStringLiteral("127.0.0.1:1"));
         for (auto &e : entries)
             e.format = QStringLiteral("WMP");
-        cache.write(RefService::gzipCompress(RefService::catalogueDocument(entries)));
+        if (!bench::cacheCatalogue(entries))
+            return 1;
     }
-    Options::setCacheRevision(3);
     StreamsManager manager;
     manager.setAdultVisible(true);
     const double loadMs = once([&] { manager.fetchStreams(); });
