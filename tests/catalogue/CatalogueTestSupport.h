@@ -4,6 +4,7 @@
 // console log, a loopback port nothing listens on, whole-file reads and
 // writes, and a server that holds its answer until the test lets it go.
 
+#include "../ClosedPort.h"
 #include "Options.h"
 #include "ReferenceService.h"
 #include "StreamInfo.h"
@@ -36,21 +37,6 @@ inline std::unique_ptr<ReferenceService> quietService()
     ReferenceService::Config config;
     config.logToStderr = false;
     return std::make_unique<ReferenceService>(config);
-}
-
-// A port on 127.0.0.1 that nothing listens on.
-inline int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
 }
 
 // "127.0.0.1:" and such a port.

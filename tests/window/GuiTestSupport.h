@@ -4,6 +4,7 @@
 // fresh settings, the reference service on loopback with the program pointed
 // at it, and a driver that answers the modal boxes the window opens.
 
+#include "../ClosedPort.h"
 #include "Gui.h"
 #include "Options.h"
 #include "RecordTable.h"
@@ -49,21 +50,6 @@ private:
     QString m_previous;
     QTemporaryDir m_dir;
 };
-
-// A port on 127.0.0.1 that nothing listens on: bound, then closed again.
-inline int closedPort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    ::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length);
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 // An address on a closed port of 127.0.0.1, for a stream or server that is
 // never reached; the port is chosen once per test program.
