@@ -9,6 +9,7 @@
 #include "Options.h"
 #include "RecordTable.h"
 #include "ReferenceService.h"
+#include "TabFolder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -279,6 +280,26 @@ inline void clickRow(RecordTableView *table, int row)
 {
     const QRect rect = table->visualRect(table->model()->index(row, 0));
     QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
+}
+
+// The titles of the folder's tabs, in order.
+inline QStringList folderTitles(TabFolder *folder)
+{
+    QStringList titles;
+    for (int i = 0; i < folder->count(); ++i)
+        titles << folder->tabText(i);
+    return titles;
+}
+
+// The slots of the window's bottom folder that hold a tab.
+inline QList<int> liveSlots(const Gui &gui)
+{
+    QList<int> tabSlots;
+    for (int i = 0; i < Gui::TAB_SLOTS; ++i) {
+        if (gui.bottomTab(i))
+            tabSlots << i;
+    }
+    return tabSlots;
 }
 
 // The service started with pay-per-view movie 701 on offer and rented to

@@ -24,14 +24,6 @@
 
 namespace {
 
-QStringList folderTitles(TabFolder *folder)
-{
-    QStringList titles;
-    for (int i = 0; i < folder->count(); ++i)
-        titles << folder->tabText(i);
-    return titles;
-}
-
 QStringList headers(BottomList *tab)
 {
     QStringList list;
@@ -41,16 +33,6 @@ QStringList headers(BottomList *tab)
             list << model->headerData(c, Qt::Horizontal).toString();
     }
     return list;
-}
-
-QList<int> liveSlots(const Gui &gui)
-{
-    QList<int> tabSlots;
-    for (int i = 0; i < Gui::TAB_SLOTS; ++i) {
-        if (gui.bottomTab(i))
-            tabSlots << i;
-    }
-    return tabSlots;
 }
 
 std::vector<RefService::PpvMovie> movies()

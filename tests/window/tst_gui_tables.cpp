@@ -33,24 +33,6 @@ QStringList names(BottomList *tab)
     return list;
 }
 
-QStringList folderTitles(TabFolder *folder)
-{
-    QStringList titles;
-    for (int i = 0; i < folder->count(); ++i)
-        titles << folder->tabText(i);
-    return titles;
-}
-
-QList<int> liveSlots(const Gui &gui)
-{
-    QList<int> tabSlots;
-    for (int i = 0; i < Gui::TAB_SLOTS; ++i) {
-        if (gui.bottomTab(i))
-            tabSlots << i;
-    }
-    return tabSlots;
-}
-
 void clickHeader(BottomList *tab, int column)
 {
     QHeaderView *header = tab->getTable()->horizontalHeader();
