@@ -7,6 +7,7 @@
 
 #include "ReferenceService.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -47,14 +48,23 @@ std::optional<QByteArray> xdotool(const QStringList &arguments)
     return tool.readAllStandardOutput();
 }
 
-// The first visible window of the process whose title matches name.
+// The first visible window of the process whose title matches name, waited
+// for up to 60 s. xdotool's search can fail on its own while the program is
+// still creating and destroying windows (a window it looks at is gone before
+// it reads its properties): a failed search is made again.
 QString findWindow(qint64 pid, const QString &name)
 {
-    const std::optional<QByteArray> out = xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
-                                                   QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
-                                                   QStringLiteral("--pid"),
-                                                   QString::number(pid), QStringLiteral("--name"), name});
-    return out ? QString::fromLatin1(out->split('\n').value(0)).trimmed() : QString();
+    QDeadlineTimer deadline(60000);
+    do {
+        const std::optional<QByteArray> out =
+            xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--all"),
+                     QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), QString::number(pid),
+                     QStringLiteral("--name"), name});
+        const QString window = out ? QString::fromLatin1(out->split('\n').value(0)).trimmed() : QString();
+        if (!window.isEmpty())
+            return window;
+    } while (!deadline.hasExpired());
+    return QString();
 }
 
 } // namespace
