@@ -85,7 +85,8 @@ public:
         if (m_port <= 0)
             return false;
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        for (int i = 0; i < 500 && !m_server.is_running(); ++i)
+        // The listening thread reports itself running (bounded to 15 s).
+        for (int i = 0; i < 7500 && !m_server.is_running(); ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         return m_server.is_running();
     }
