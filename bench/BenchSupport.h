@@ -4,8 +4,8 @@
 // the slowest round.
 #pragma once
 
-#include "Options.h"
-#include "ReferenceService.h"
+#include "catalogue/Options.h"
+#include "service/ReferenceService.h"
 
 #include <QElapsedTimer>
 #include <QFile>

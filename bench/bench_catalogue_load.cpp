@@ -2,9 +2,9 @@
 // (download, decode, cache write, parse, index) and from the cache file,
 // each beside the floor measured on the same bytes: a zlib inflate plus a
 // pugixml parse that builds no records.
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamsManager.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "service/ReferenceService.h"
 
 #include <QCoreApplication>
 #include <QDir>

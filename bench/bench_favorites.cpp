@@ -2,10 +2,10 @@
 // streams (the first loadFavorites after a load, on the UI thread), reading
 // them from "options.xml" at start and writing them back at exit. Goal for
 // the binding of 100,000 stored favourites: under 50 ms.
-#include "BenchSupport.h"
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamsManager.h"
+#include "bench/BenchSupport.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "service/ReferenceService.h"
 
 #include <QCoreApplication>
 #include <QDir>

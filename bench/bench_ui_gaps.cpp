@@ -2,9 +2,9 @@
 // catalogue loads: a 1 ms timer ticks on the UI thread during loads of a
 // generated catalogue of 100,000 streams from the local reference service,
 // and the longest gap between two ticks is printed (goal: under 100 ms).
-#include "Gui.h"
-#include "Options.h"
-#include "ReferenceService.h"
+#include "catalogue/Options.h"
+#include "service/ReferenceService.h"
+#include "window/Gui.h"
 
 #include <QApplication>
 #include <QDir>

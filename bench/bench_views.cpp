@@ -2,13 +2,13 @@
 // after one more search character, after a change of sort column and after a
 // tab switch, with 100,000 catalogue streams, and reading an Icecast
 // directory of 20,000 entries. A frame is 16 ms.
-#include "BenchSupport.h"
-#include "IcecastFetcher.h"
-#include "IcecastView.h"
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamsManager.h"
-#include "StreamsView.h"
+#include "bench/BenchSupport.h"
+#include "catalogue/IcecastFetcher.h"
+#include "catalogue/IcecastView.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/StreamsView.h"
+#include "service/ReferenceService.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "DownloadedView.h"
+#include "catalogue/DownloadedView.h"
 
 void DownloadedView::setDownloadOnRequest(bool download)
 {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StreamsView.h"
+#include "catalogue/StreamsView.h"
 
 #include <condition_variable>
 #include <functional>

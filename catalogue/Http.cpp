@@ -1,4 +1,4 @@
-#include "Http.h"
+#include "catalogue/Http.h"
 
 #include <QElapsedTimer>
 #include <QUrl>

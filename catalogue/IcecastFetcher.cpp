@@ -1,10 +1,10 @@
-#include "IcecastFetcher.h"
+#include "catalogue/IcecastFetcher.h"
 
-#include "Http.h"
-#include "ServerConfig.h"
-#include "TulException.h"
-#include "XmlEncoding.h"
-#include "XmlOuterText.h"
+#include "catalogue/Http.h"
+#include "catalogue/ServerConfig.h"
+#include "catalogue/TulException.h"
+#include "catalogue/XmlEncoding.h"
+#include "catalogue/XmlOuterText.h"
 
 #include <pugixml.hpp>
 

@@ -1,7 +1,7 @@
-#include "IcecastView.h"
+#include "catalogue/IcecastView.h"
 
-#include "IcecastFetcher.h"
-#include "TulException.h"
+#include "catalogue/IcecastFetcher.h"
+#include "catalogue/TulException.h"
 
 #include <QDebug>
 #include <optional>

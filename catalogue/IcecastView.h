@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DownloadedView.h"
+#include "catalogue/DownloadedView.h"
 
 #include <memory>
 #include <stop_token>

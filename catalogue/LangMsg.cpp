@@ -1,4 +1,4 @@
-#include "LangMsg.h"
+#include "catalogue/LangMsg.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,8 +1,8 @@
-#include "Options.h"
+#include "catalogue/Options.h"
 
-#include "IcecastFetcher.h"
-#include "ServerConfig.h"
-#include "StreamsManager.h"
+#include "catalogue/IcecastFetcher.h"
+#include "catalogue/ServerConfig.h"
+#include "catalogue/StreamsManager.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,9 +1,9 @@
-#include "PPVFetcher.h"
+#include "catalogue/PPVFetcher.h"
 
-#include "Http.h"
-#include "IcecastFetcher.h"
-#include "Options.h"
-#include "TulException.h"
+#include "catalogue/Http.h"
+#include "catalogue/IcecastFetcher.h"
+#include "catalogue/Options.h"
+#include "catalogue/TulException.h"
 
 #include <QDebug>
 #include <pugixml.hpp>

@@ -1,8 +1,8 @@
-#include "PPVView.h"
+#include "catalogue/PPVView.h"
 
-#include "Options.h"
-#include "PPVFetcher.h"
-#include "TulException.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVFetcher.h"
+#include "catalogue/TulException.h"
 
 #include <algorithm>
 #include <optional>

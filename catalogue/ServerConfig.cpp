@@ -1,4 +1,4 @@
-#include "ServerConfig.h"
+#include "catalogue/ServerConfig.h"
 
 #include <QSet>
 #include <QtGlobal>

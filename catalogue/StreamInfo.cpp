@@ -1,4 +1,4 @@
-#include "StreamInfo.h"
+#include "catalogue/StreamInfo.h"
 
 #include <algorithm>
 

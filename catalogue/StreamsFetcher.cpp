@@ -1,10 +1,10 @@
-#include "StreamsFetcher.h"
+#include "catalogue/StreamsFetcher.h"
 
-#include "Http.h"
-#include "Options.h"
-#include "TulException.h"
-#include "XmlEncoding.h"
-#include "XmlOuterText.h"
+#include "catalogue/Http.h"
+#include "catalogue/Options.h"
+#include "catalogue/TulException.h"
+#include "catalogue/XmlEncoding.h"
+#include "catalogue/XmlOuterText.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
-#include "StreamsManager.h"
+#include "catalogue/StreamsManager.h"
 
-#include "Http.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "ServerConfig.h"
-#include "StreamsFetcher.h"
-#include "TulException.h"
+#include "catalogue/Http.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/ServerConfig.h"
+#include "catalogue/StreamsFetcher.h"
+#include "catalogue/TulException.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,7 @@
-#include "StreamsView.h"
+#include "catalogue/StreamsView.h"
 
-#include "LangMsg.h"
-#include "StreamsManager.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/StreamsManager.h"
 
 #include <QHash>
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StreamInfo.h"
+#include "catalogue/StreamInfo.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "TulException.h"
+#include "catalogue/TulException.h"
 
-#include "LangMsg.h"
+#include "catalogue/LangMsg.h"
 
 #include <cxxabi.h>
 #include <execinfo.h>

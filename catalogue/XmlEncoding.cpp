@@ -1,4 +1,4 @@
-#include "XmlEncoding.h"
+#include "catalogue/XmlEncoding.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "XmlOuterText.h"
+#include "catalogue/XmlOuterText.h"
 
 #include <cstring>
 

@@ -1,9 +1,9 @@
-#include "EmbeddedBrowser.h"
+#include "platform/EmbeddedBrowser.h"
 
-#include "FullScreenHost.h"
-#include "MiniControlBar.h"
-#include "MpvEngine.h"
-#include "MpvWidget.h"
+#include "platform/FullScreenHost.h"
+#include "platform/MiniControlBar.h"
+#include "platform/MpvEngine.h"
+#include "platform/MpvWidget.h"
 
 #include <QPainter>
 #include <QVBoxLayout>

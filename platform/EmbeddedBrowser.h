@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MediaPage.h"
+#include "platform/MediaPage.h"
 
 #include <QPointer>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "FullScreenHost.h"
+#include "platform/FullScreenHost.h"
 
 #include <QBoxLayout>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "HtmlText.h"
+#include "platform/HtmlText.h"
 
 namespace HtmlText {
 

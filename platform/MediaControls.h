@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OleControl.h"
+#include "platform/OleControl.h"
 
 #include <QPointer>
 

@@ -1,6 +1,6 @@
-#include "MediaPage.h"
+#include "platform/MediaPage.h"
 
-#include "HtmlText.h"
+#include "platform/HtmlText.h"
 
 #include <QRegularExpression>
 

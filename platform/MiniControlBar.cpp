@@ -1,6 +1,6 @@
-#include "MiniControlBar.h"
+#include "platform/MiniControlBar.h"
 
-#include "MpvEngine.h"
+#include "platform/MpvEngine.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

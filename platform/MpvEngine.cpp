@@ -1,6 +1,6 @@
-#include "MpvEngine.h"
+#include "platform/MpvEngine.h"
 
-#include "StreamAddress.h"
+#include "platform/StreamAddress.h"
 
 #include <QCoreApplication>
 #include <QPointer>

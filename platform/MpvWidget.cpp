@@ -1,6 +1,6 @@
-#include "MpvWidget.h"
+#include "platform/MpvWidget.h"
 
-#include "MpvEngine.h"
+#include "platform/MpvEngine.h"
 
 #include <QCoreApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Variant.h"
+#include "platform/Variant.h"
 
 #include <QList>
 #include <QString>

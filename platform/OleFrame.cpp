@@ -1,6 +1,6 @@
-#include "OleFrame.h"
+#include "platform/OleFrame.h"
 
-#include "MediaControls.h"
+#include "platform/MediaControls.h"
 
 #include <QHash>
 #include <QVBoxLayout>

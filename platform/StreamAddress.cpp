@@ -1,4 +1,4 @@
-#include "StreamAddress.h"
+#include "platform/StreamAddress.h"
 
 #include <QUrl>
 

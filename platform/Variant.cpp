@@ -1,4 +1,4 @@
-#include "Variant.h"
+#include "platform/Variant.h"
 
 #include <cmath>
 #include <limits>

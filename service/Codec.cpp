@@ -1,4 +1,4 @@
-#include "ReferenceService.h"
+#include "service/ReferenceService.h"
 
 #include <zlib.h>
 

@@ -1,7 +1,7 @@
 // quorvantel-service: the local reference service as a program. Serves the
 // demo data set on 127.0.0.1 until SIGTERM or SIGINT.
 
-#include "ReferenceService.h"
+#include "service/ReferenceService.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

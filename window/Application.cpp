@@ -1,6 +1,6 @@
-#include "Application.h"
+#include "window/Application.h"
 
-#include "GuiAction.h"
+#include "window/GuiAction.h"
 
 #include <exception>
 

@@ -1,12 +1,12 @@
-#include "BottomList.h"
+#include "window/BottomList.h"
 
-#include "Gui.h"
-#include "IcecastView.h"
-#include "LangMsg.h"
-#include "PPVView.h"
-#include "RecordTable.h"
-#include "StreamsView.h"
-#include "TabFolder.h"
+#include "catalogue/IcecastView.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsView.h"
+#include "window/Gui.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
 
 #include <QHeaderView>
 #include <QLineEdit>

@@ -1,22 +1,22 @@
 // The main window: construction, contents, looks, placement, tray icon and
 // the end of the window's life.
-#include "Gui.h"
+#include "window/Gui.h"
 
-#include "BottomList.h"
-#include "ErrorDisplay.h"
-#include "FirstStartFlow.h"
-#include "GuiJobs.h"
-#include "IcecastView.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "PPVView.h"
-#include "PlainText.h"
-#include "PlayerArea.h"
-#include "ProgramUpdate.h"
-#include "RecordTable.h"
-#include "StreamsManager.h"
-#include "StreamsView.h"
-#include "TabFolder.h"
+#include "catalogue/IcecastView.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/StreamsView.h"
+#include "window/BottomList.h"
+#include "window/GuiJobs.h"
+#include "window/ProgramUpdate.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/dialogs/ErrorDisplay.h"
+#include "window/dialogs/FirstStartFlow.h"
+#include "window/dialogs/PlainText.h"
+#include "window/players/PlayerArea.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "GuiAction.h"
-#include "MediaPlayer.h"
-#include "StreamInfo.h"
-#include "TulException.h"
+#include "catalogue/StreamInfo.h"
+#include "catalogue/TulException.h"
+#include "window/GuiAction.h"
+#include "window/players/MediaPlayer.h"
 
 #include <QColor>
 #include <QFont>

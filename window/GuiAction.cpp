@@ -1,6 +1,6 @@
-#include "GuiAction.h"
+#include "window/GuiAction.h"
 
-#include "TulException.h"
+#include "catalogue/TulException.h"
 
 #include <cstdio>
 #include <typeinfo>

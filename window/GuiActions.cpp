@@ -1,22 +1,22 @@
 // The window's actions, its menu bar, the context-menu builder and the small
 // actions: automatic update, always on top, exit, help pages, broken-stream
 // report, language, and the dialogs' actions.
-#include "Gui.h"
+#include "window/Gui.h"
 
-#include "AboutDialog.h"
-#include "BottomList.h"
-#include "LangMsg.h"
-#include "ModalDialog.h"
-#include "Options.h"
-#include "PPVView.h"
-#include "PlainText.h"
-#include "ParentalFilterFlow.h"
-#include "RecordTable.h"
-#include "StreamTipsFlow.h"
-#include "StreamsManager.h"
-#include "StreamsView.h"
-#include "TabFolder.h"
-#include "TipAFriendFlow.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/StreamsView.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/dialogs/AboutDialog.h"
+#include "window/dialogs/ModalDialog.h"
+#include "window/dialogs/ParentalFilterFlow.h"
+#include "window/dialogs/PlainText.h"
+#include "window/dialogs/StreamTipsFlow.h"
+#include "window/dialogs/TipAFriendFlow.h"
 
 #include <QDesktopServices>
 #include <QLabel>

@@ -1,12 +1,12 @@
 // The favourites folder: the Favorites tab, the Pay Tv rentals tab, the
 // favourites actions and drag and drop of streams onto the favourites.
-#include "Gui.h"
+#include "window/Gui.h"
 
-#include "LangMsg.h"
-#include "Options.h"
-#include "RecordTable.h"
-#include "StreamsManager.h"
-#include "TabFolder.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
 
 #include <QHeaderView>
 #include <QMimeData>

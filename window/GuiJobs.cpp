@@ -1,19 +1,19 @@
 // The catalogue load and its progress animation, and the work they hand to
 // the UI thread: the rebuild of the stream tabs after a load and the display
 // of a failed one.
-#include "GuiJobs.h"
+#include "window/GuiJobs.h"
 
-#include "BottomList.h"
-#include "Gui.h"
-#include "IcecastView.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "PPVView.h"
-#include "PlainText.h"
-#include "RecordTable.h"
-#include "StreamsManager.h"
-#include "StreamsView.h"
-#include "TabFolder.h"
+#include "catalogue/IcecastView.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/StreamsView.h"
+#include "window/BottomList.h"
+#include "window/Gui.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QGridLayout>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StreamInfo.h"
+#include "catalogue/StreamInfo.h"
 
 #include <QtGlobal>
 #include <condition_variable>

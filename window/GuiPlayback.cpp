@@ -1,18 +1,18 @@
 // Playback control: the play path from the current table's row to a player
 // of the kind the stream's format needs, and the stop, pause and full-screen
 // commands with the enabled states of the playback actions.
-#include "Gui.h"
+#include "window/Gui.h"
 
-#include "LangMsg.h"
-#include "MediaPlayerQT.h"
-#include "MediaPlayerRP.h"
-#include "MediaPlayerStaticImage.h"
-#include "MediaPlayerWMP.h"
-#include "PPVDialog.h"
-#include "PPVView.h"
-#include "PlayerArea.h"
-#include "RecordTable.h"
-#include "StreamsView.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsView.h"
+#include "window/RecordTable.h"
+#include "window/dialogs/PPVDialog.h"
+#include "window/players/MediaPlayerQT.h"
+#include "window/players/MediaPlayerRP.h"
+#include "window/players/MediaPlayerStaticImage.h"
+#include "window/players/MediaPlayerWMP.h"
+#include "window/players/PlayerArea.h"
 
 #include <QLabel>
 #include <QLayout>

@@ -1,12 +1,12 @@
 // The stream tab folder's listeners (tab activation and tab switch), the
 // search field, the current-table bookkeeping and the retirement of the
 // tabs that go.
-#include "Gui.h"
+#include "window/Gui.h"
 
-#include "BottomList.h"
-#include "RecordTable.h"
-#include "StreamsView.h"
-#include "TabFolder.h"
+#include "catalogue/StreamsView.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
 
 #include <QEvent>
 #include <QLineEdit>

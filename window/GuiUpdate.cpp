@@ -1,7 +1,7 @@
 // Program update: the offer after each catalogue load (see ProgramUpdate.h).
-#include "Gui.h"
-#include "ProgramUpdate.h"
-#include "StreamsManager.h"
+#include "catalogue/StreamsManager.h"
+#include "window/Gui.h"
+#include "window/ProgramUpdate.h"
 
 #include <QLabel>
 #include <QProgressBar>

@@ -1,8 +1,8 @@
-#include "Program.h"
+#include "window/Program.h"
 
-#include "Gui.h"
-#include "GuiAction.h"
-#include "Options.h"
+#include "catalogue/Options.h"
+#include "window/Gui.h"
+#include "window/GuiAction.h"
 
 #include <QApplication>
 #include <memory>

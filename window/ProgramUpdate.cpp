@@ -1,9 +1,9 @@
-#include "ProgramUpdate.h"
+#include "window/ProgramUpdate.h"
 
-#include "Http.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "PlainText.h"
+#include "catalogue/Http.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QApplication>
 #include <QDir>

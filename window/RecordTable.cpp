@@ -1,6 +1,6 @@
-#include "RecordTable.h"
+#include "window/RecordTable.h"
 
-#include "Gui.h"
+#include "window/Gui.h"
 
 #include <QApplication>
 #include <QDrag>

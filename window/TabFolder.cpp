@@ -1,4 +1,4 @@
-#include "TabFolder.h"
+#include "window/TabFolder.h"
 
 #include <QStyleOptionTab>
 #include <QStylePainter>

@@ -1,8 +1,8 @@
 // The program's entry point: reads the settings, runs the main window until
 // it closes, then writes the settings.
-#include "Application.h"
-#include "Options.h"
-#include "Program.h"
+#include "catalogue/Options.h"
+#include "window/Application.h"
+#include "window/Program.h"
 
 #include <QCoreApplication>
 #include <clocale>

@@ -4,11 +4,11 @@
 // console log, a loopback port nothing listens on, whole-file reads and
 // writes, and a server that holds its answer until the test lets it go.
 
-#include "../ClosedPort.h"
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamInfo.h"
-#include "TulException.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamInfo.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/ClosedPort.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "Options.h"
-#include "ServerConfig.h"
+#include "catalogue/Options.h"
+#include "catalogue/ServerConfig.h"
 
 #include <QRegularExpression>
 #include <QtTest>

@@ -5,15 +5,15 @@
 // else a file size limit). The catalogue layer must go on working, keep the
 // user's data and say what failed.
 
-#include "CatalogueTestSupport.h"
-#include "IcecastFetcher.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "PPVFetcher.h"
-#include "ReferenceService.h"
-#include "StreamsFetcher.h"
-#include "StreamsManager.h"
-#include "TulException.h"
+#include "catalogue/IcecastFetcher.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVFetcher.h"
+#include "catalogue/StreamsFetcher.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QtTest>
 

@@ -2,14 +2,14 @@
 // the stored revision, over a series of program starts in one working
 // directory against the reference service; the cache file in place of a
 // symbolic link; and "LastStreamId" across loads.
-#include "CatalogueTestSupport.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamsFetcher.h"
-#include "StreamsManager.h"
-#include "StreamsView.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsFetcher.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/StreamsView.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QtTest>
 

@@ -2,14 +2,14 @@
 // three documents from outside: the catalogue (downloaded and from the cache
 // file), the Icecast directory and the pay-per-view catalogue, each served by
 // the reference service.
-#include "CatalogueTestSupport.h"
-#include "IcecastFetcher.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "PPVFetcher.h"
-#include "ReferenceService.h"
-#include "StreamsFetcher.h"
-#include "TulException.h"
+#include "catalogue/IcecastFetcher.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVFetcher.h"
+#include "catalogue/StreamsFetcher.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
-#include "CatalogueTestSupport.h"
-#include "Options.h"
-#include "StreamsManager.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
-#include "CatalogueTestSupport.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamsFetcher.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsFetcher.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QtTest>
 

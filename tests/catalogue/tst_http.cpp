@@ -1,8 +1,8 @@
-#include "Http.h"
+#include "catalogue/Http.h"
 
-#include "../SlowServer.h"
-#include "CatalogueTestSupport.h"
-#include "ReferenceService.h"
+#include "service/ReferenceService.h"
+#include "tests/SlowServer.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QtTest>
 

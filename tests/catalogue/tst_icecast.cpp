@@ -1,9 +1,9 @@
-#include "CatalogueTestSupport.h"
-#include "IcecastFetcher.h"
-#include "IcecastView.h"
-#include "LangMsg.h"
-#include "ReferenceService.h"
-#include "TulException.h"
+#include "catalogue/IcecastFetcher.h"
+#include "catalogue/IcecastView.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QRegularExpression>
 #include <QtTest>

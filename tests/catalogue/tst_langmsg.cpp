@@ -1,5 +1,5 @@
-#include "LangMsg.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/TulException.h"
 
 #include <QFile>
 #include <QMap>

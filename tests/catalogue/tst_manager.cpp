@@ -1,10 +1,10 @@
-#include "../SlowServer.h"
-#include "CatalogueTestSupport.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamsManager.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/SlowServer.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
-#include "CatalogueTestSupport.h"
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamsManager.h"
-#include "TulException.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QtTest>
 

@@ -1,5 +1,5 @@
-#include "CatalogueTestSupport.h"
-#include "Options.h"
+#include "catalogue/Options.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QRegularExpression>
 #include <QtTest>

@@ -1,10 +1,10 @@
-#include "CatalogueTestSupport.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "PPVFetcher.h"
-#include "PPVView.h"
-#include "ReferenceService.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVFetcher.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/catalogue/CatalogueTestSupport.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
-#include "StreamInfo.h"
-#include "TulException.h"
-#include "LangMsg.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/StreamInfo.h"
+#include "catalogue/TulException.h"
 
 #include <QtTest>
 #include <algorithm>

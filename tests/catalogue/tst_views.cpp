@@ -1,7 +1,7 @@
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamsManager.h"
-#include "StreamsView.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/StreamsView.h"
+#include "service/ReferenceService.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,8 +4,8 @@
 // readable message (libFuzzer then keeps the input as a crash artifact), a
 // private working directory, and the error keys a TulException came from.
 
-#include "LangMsg.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/TulException.h"
 
 #include <QByteArray>
 #include <QDir>

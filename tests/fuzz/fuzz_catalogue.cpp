@@ -7,8 +7,8 @@
 //   hiding adult content drops exactly the adult records;
 // - the same bytes read back from a gzip cache file give the same result.
 
-#include "FuzzSupport.h"
-#include "StreamsFetcher.h"
+#include "catalogue/StreamsFetcher.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <QSet>
 

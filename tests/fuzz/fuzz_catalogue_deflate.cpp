@@ -9,10 +9,10 @@
 // - the result does not depend on how the network cuts the body in chunks;
 // - the decoded text is a catalogue or fails with "ParseError".
 
-#include "FuzzSupport.h"
-#include "Http.h"
-#include "StreamsFetcher.h"
-#include "ZlibReference.h"
+#include "catalogue/Http.h"
+#include "catalogue/StreamsFetcher.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/ZlibReference.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 //   "FileNotFoundError" (not gzip) or "FileReadError" (not XML), as the
 //   decoded text dictates.
 
-#include "FuzzSupport.h"
-#include "Http.h"
-#include "StreamsFetcher.h"
-#include "ZlibReference.h"
+#include "catalogue/Http.h"
+#include "catalogue/StreamsFetcher.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tests/fuzz/ZlibReference.h"
 
 namespace {
 

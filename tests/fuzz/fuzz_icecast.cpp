@@ -6,9 +6,9 @@
 //   "Icecast", id 0, no type, language or country, no flags, trimmed texts
 //   and a bit rate of at most 1000.
 
-#include "FuzzSupport.h"
-#include "IcecastFetcher.h"
-#include "StreamsFetcher.h"
+#include "catalogue/IcecastFetcher.h"
+#include "catalogue/StreamsFetcher.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <pugixml.hpp>
 

@@ -8,8 +8,8 @@
 //   changed by a second start);
 // - binding the stored favourites without a catalogue is harmless.
 
-#include "FuzzSupport.h"
-#include "Options.h"
+#include "catalogue/Options.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <pugixml.hpp>
 

@@ -8,9 +8,9 @@
 //   movies, in the same order and with the same rentals;
 // - the display texts of length and time left can be made for any value.
 
-#include "FuzzSupport.h"
-#include "Options.h"
-#include "PPVFetcher.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVFetcher.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 

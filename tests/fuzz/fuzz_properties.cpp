@@ -4,8 +4,8 @@
 //   character escaped, reads back to the same keys and texts;
 // - CR LF, CR and LF line ends read the same.
 
-#include "FuzzSupport.h"
-#include "LangMsg.h"
+#include "catalogue/LangMsg.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 namespace {
 

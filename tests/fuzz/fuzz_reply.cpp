@@ -12,8 +12,8 @@
 // - every failure is a TulException: "ERROR_SENDING" for a well-formed
 //   answer, also "ConnectError" for the tell-a-friend request otherwise.
 
-#include "FuzzSupport.h"
-#include "StreamsManager.h"
+#include "catalogue/StreamsManager.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <QByteArrayList>
 

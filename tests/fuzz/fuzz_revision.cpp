@@ -4,8 +4,8 @@
 // give, and nothing (the caller keeps its stored revision) exactly when the
 // last line is not a 32-bit decimal integer.
 
-#include "FuzzSupport.h"
-#include "StreamsFetcher.h"
+#include "catalogue/StreamsFetcher.h"
+#include "tests/fuzz/FuzzSupport.h"
 
 #include <string>
 

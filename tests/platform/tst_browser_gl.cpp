@@ -1,11 +1,11 @@
 // The embedded browser playing the media player object of a page.
 
-#include "EmbeddedBrowser.h"
-#include "HtmlText.h"
-#include "MiniControlBar.h"
-#include "MpvEngine.h"
-#include "MpvWidget.h"
-#include "TestMedia.h"
+#include "platform/EmbeddedBrowser.h"
+#include "platform/HtmlText.h"
+#include "platform/MiniControlBar.h"
+#include "platform/MpvEngine.h"
+#include "platform/MpvWidget.h"
+#include "tests/platform/TestMedia.h"
 
 #include <QLayout>
 #include <QPointer>

@@ -2,8 +2,8 @@
 // offers, and that each button's glyph can be seen on the bar's dark
 // background (light while enabled, dim while disabled).
 
-#include "MiniControlBar.h"
-#include "MpvEngine.h"
+#include "platform/MiniControlBar.h"
+#include "platform/MpvEngine.h"
 
 #include <QApplication>
 #include <QToolButton>

@@ -1,8 +1,8 @@
 // Reading media pages, HTML text escaping and the stream address check.
 
-#include "HtmlText.h"
-#include "MediaPage.h"
-#include "StreamAddress.h"
+#include "platform/HtmlText.h"
+#include "platform/MediaPage.h"
+#include "platform/StreamAddress.h"
 
 #include <QtTest>
 

@@ -1,9 +1,9 @@
 // The media engine with its OpenGL picture, playing a clip served over HTTP.
 
-#include "FullScreenHost.h"
-#include "MpvEngine.h"
-#include "MpvWidget.h"
-#include "TestMedia.h"
+#include "platform/FullScreenHost.h"
+#include "platform/MpvEngine.h"
+#include "platform/MpvWidget.h"
+#include "tests/platform/TestMedia.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

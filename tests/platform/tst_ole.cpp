@@ -2,12 +2,12 @@
 // controls over the media engine (offscreen: the engine decodes without a
 // picture).
 
-#include "MediaControls.h"
-#include "MiniControlBar.h"
-#include "MpvEngine.h"
-#include "MpvWidget.h"
-#include "OleFrame.h"
-#include "TestMedia.h"
+#include "platform/MediaControls.h"
+#include "platform/MiniControlBar.h"
+#include "platform/MpvEngine.h"
+#include "platform/MpvWidget.h"
+#include "platform/OleFrame.h"
+#include "tests/platform/TestMedia.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

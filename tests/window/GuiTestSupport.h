@@ -4,12 +4,12 @@
 // fresh settings, the reference service on loopback with the program pointed
 // at it, and a driver that answers the modal boxes the window opens.
 
-#include "../ClosedPort.h"
-#include "Gui.h"
-#include "Options.h"
-#include "RecordTable.h"
-#include "ReferenceService.h"
-#include "TabFolder.h"
+#include "catalogue/Options.h"
+#include "service/ReferenceService.h"
+#include "tests/ClosedPort.h"
+#include "window/Gui.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // reading and writing.
 #pragma once
 
-#include "ReferenceService.h"
+#include "service/ReferenceService.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,18 +1,18 @@
 // The dialogs' actions as the window runs them: the parental filter hiding
 // and showing adult content (also when the reload fails), the About box and
 // the two forms, each on the main window.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "AboutDialog.h"
-#include "BottomList.h"
-#include "MediaPlayerStaticImage.h"
-#include "RecordTable.h"
-#include "SelectionDialogParental.h"
-#include "StreamTipsDialog.h"
-#include "StreamsManager.h"
-#include "TabFolder.h"
-#include "TipAFriendDialog.h"
-#include "TulErrorDialog.h"
+#include "catalogue/StreamsManager.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/dialogs/AboutDialog.h"
+#include "window/dialogs/SelectionDialogParental.h"
+#include "window/dialogs/StreamTipsDialog.h"
+#include "window/dialogs/TipAFriendDialog.h"
+#include "window/dialogs/TulErrorDialog.h"
+#include "window/players/MediaPlayerStaticImage.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -2,11 +2,11 @@
 // starts no drag) while a catalogue load ends: the rebuild comes inside the
 // drag's own event loop, and the table the drag started from must outlive
 // the drag.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "BottomList.h"
-#include "RecordTable.h"
-#include "TabFolder.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
 
 #include <QDrag>
 #include <QStyleHints>

@@ -1,13 +1,13 @@
 // The program's end and its safety net: the settings are written when the
 // window closes (also during a load), an exception that escapes a handler is
 // printed and the event loop goes on, and the broken-stream report.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "Application.h"
-#include "BottomList.h"
-#include "Program.h"
-#include "RecordTable.h"
-#include "TulErrorDialog.h"
+#include "window/Application.h"
+#include "window/BottomList.h"
+#include "window/Program.h"
+#include "window/RecordTable.h"
+#include "window/dialogs/TulErrorDialog.h"
 
 #include <QFile>
 #include <QLabel>

@@ -3,12 +3,12 @@
 // drags only, after every reload; a directory stream dropped twice), removing
 // with its selection rule, Ctrl+1 to Ctrl+9 (also with the rentals in front),
 // the folder's menu over a row already selected, and the Name column's width.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "BottomList.h"
-#include "RecordTable.h"
-#include "StreamsView.h"
-#include "TabFolder.h"
+#include "catalogue/StreamsView.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

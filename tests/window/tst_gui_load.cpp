@@ -2,17 +2,17 @@
 // the tab plan after a load, a failed load, an empty catalogue, reloads asked
 // for during a load, closing the window during a load, the parental rule of
 // the first load and the message of the day.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "BottomList.h"
-#include "LangMsg.h"
-#include "PPVView.h"
-#include "RecordTable.h"
-#include "StreamsManager.h"
-#include "StreamsView.h"
-#include "TabFolder.h"
-#include "TulErrorDialog.h"
-#include "UserWizard.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/StreamsView.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/dialogs/TulErrorDialog.h"
+#include "window/dialogs/UserWizard.h"
 
 #include <QFile>
 #include <QHeaderView>

@@ -1,8 +1,8 @@
 // The window's looks as functions: placement by monitor count and size, the
 // grey colour function, icon transparency, the row renderers and the column
 // that grows with its table.
-#include "Gui.h"
-#include "RecordTable.h"
+#include "window/Gui.h"
+#include "window/RecordTable.h"
 
 #include <QDirIterator>
 #include <QImage>

@@ -1,9 +1,9 @@
 // The main window's menu bar and small actions: texts, order, separators,
 // accelerators, check and enabled states; always on top, automatic update,
 // exit confirmation, language, help pages and the context-menu builder.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "LangMsg.h"
+#include "catalogue/LangMsg.h"
 
 #include <QDesktopServices>
 #include <QMenu>

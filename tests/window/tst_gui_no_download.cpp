@@ -3,13 +3,13 @@
 // pay-per-view rows the views hold, even while those servers fail or hang,
 // and the pay-per-view catalogue is downloaded again by every load, on the
 // loading thread.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "BottomList.h"
-#include "IcecastView.h"
-#include "PPVView.h"
-#include "RecordTable.h"
-#include "TabFolder.h"
+#include "catalogue/IcecastView.h"
+#include "catalogue/PPVView.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
 
 #include <QLineEdit>
 

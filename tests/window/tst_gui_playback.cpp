@@ -2,20 +2,20 @@
 // output): the player chosen by format, reuse of a player of the same kind,
 // stop, pause and full screen with the actions' enabled states, a player that
 // cannot be made, and a pay-per-view movie without rental time.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "BottomList.h"
-#include "MediaControls.h"
-#include "MediaPlayerQT.h"
-#include "MediaPlayerStaticImage.h"
-#include "MediaPlayerWMP.h"
-#include "MpvEngine.h"
-#include "MpvWidget.h"
-#include "OleFrame.h"
-#include "PPVDialog.h"
-#include "RecordTable.h"
-#include "TabFolder.h"
-#include "TulErrorDialog.h"
+#include "platform/MediaControls.h"
+#include "platform/MpvEngine.h"
+#include "platform/MpvWidget.h"
+#include "platform/OleFrame.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/dialogs/PPVDialog.h"
+#include "window/dialogs/TulErrorDialog.h"
+#include "window/players/MediaPlayerQT.h"
+#include "window/players/MediaPlayerStaticImage.h"
+#include "window/players/MediaPlayerWMP.h"
 
 #include <QLabel>
 #include <QToolButton>

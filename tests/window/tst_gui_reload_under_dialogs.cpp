@@ -5,14 +5,14 @@
 // reply is held by the service until the dialog is open, so the rebuild
 // comes inside the dialog's own event loop. The table the call started from
 // must outlive the call, and what the dialog decided must still happen.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "BottomList.h"
-#include "MediaPlayerStaticImage.h"
-#include "PPVDialog.h"
-#include "RecordTable.h"
-#include "TabFolder.h"
-#include "TulErrorDialog.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/dialogs/PPVDialog.h"
+#include "window/dialogs/TulErrorDialog.h"
+#include "window/players/MediaPlayerStaticImage.h"
 
 #include <QContextMenuEvent>
 #include <QLabel>

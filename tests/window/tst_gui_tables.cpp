@@ -4,15 +4,15 @@
 // for catalogues that leave some lists empty, the rented list, a reload while
 // a stream plays, a keyboard menu after a tab switch, the Pay Tv name header
 // and a reload started before the previous load's rebuild ran.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "BottomList.h"
-#include "MediaPlayerStaticImage.h"
-#include "MediaPlayerWMP.h"
-#include "PPVView.h"
-#include "RecordTable.h"
-#include "StreamsView.h"
-#include "TabFolder.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsView.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/players/MediaPlayerStaticImage.h"
+#include "window/players/MediaPlayerWMP.h"
 
 #include <QFocusEvent>
 #include <QHeaderView>

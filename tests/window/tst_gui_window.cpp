@@ -2,18 +2,18 @@
 // Escape, the end of the program (also from full screen and through Quit),
 // the error display on the window, the tray icon's click, the first-start
 // choice before the window shows, and the work area the window is kept in.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "BottomList.h"
-#include "LangMsg.h"
-#include "MediaPlayerStaticImage.h"
-#include "MediaPlayerWMP.h"
-#include "Program.h"
-#include "RecordTable.h"
-#include "TabFolder.h"
-#include "TipAFriendDialog.h"
-#include "TulErrorDialog.h"
-#include "UserWizard.h"
+#include "catalogue/LangMsg.h"
+#include "window/BottomList.h"
+#include "window/Program.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/dialogs/TipAFriendDialog.h"
+#include "window/dialogs/TulErrorDialog.h"
+#include "window/dialogs/UserWizard.h"
+#include "window/players/MediaPlayerStaticImage.h"
+#include "window/players/MediaPlayerWMP.h"
 
 #include <QFile>
 #include <QLabel>

@@ -5,16 +5,16 @@
 // pipe for reading would block the window, so a watcher holds the write end
 // ready: it counts every opening (and so lets the reader go on at once), and
 // a test fails when the count is not zero.
-#include "GuiTestSupport.h"
+#include "tests/window/GuiTestSupport.h"
 
-#include "BottomList.h"
-#include "ErrorDisplay.h"
-#include "ModalDialog.h"
-#include "RecordTable.h"
-#include "StreamInfo.h"
-#include "TabFolder.h"
-#include "TipAFriendDialog.h"
-#include "TulErrorDialog.h"
+#include "catalogue/StreamInfo.h"
+#include "window/BottomList.h"
+#include "window/RecordTable.h"
+#include "window/TabFolder.h"
+#include "window/dialogs/ErrorDisplay.h"
+#include "window/dialogs/ModalDialog.h"
+#include "window/dialogs/TipAFriendDialog.h"
+#include "window/dialogs/TulErrorDialog.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

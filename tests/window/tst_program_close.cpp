@@ -8,14 +8,14 @@
 // application object, the main window until it closes, the settings written)
 // on the offscreen platform in the working directory it is given. It closes
 // its window when it reads a line on its standard input.
-#include "../SlowServer.h"
-#include "ProgramCloseSupport.h"
+#include "tests/SlowServer.h"
+#include "tests/window/ProgramCloseSupport.h"
 
-#include "Application.h"
-#include "Gui.h"
-#include "Options.h"
-#include "Program.h"
-#include "ReferenceService.h"
+#include "catalogue/Options.h"
+#include "service/ReferenceService.h"
+#include "window/Application.h"
+#include "window/Gui.h"
+#include "window/Program.h"
 
 #include <QDir>
 #include <QElapsedTimer>

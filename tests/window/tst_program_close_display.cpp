@@ -2,10 +2,10 @@
 // then OK in the question) while its catalogue download stalls: it ends at
 // once with status 0, the settings are written as they were at the close and
 // the cache file stays as it was. Keys are typed with xdotool.
-#include "../SlowServer.h"
-#include "ProgramCloseSupport.h"
+#include "tests/SlowServer.h"
+#include "tests/window/ProgramCloseSupport.h"
 
-#include "ReferenceService.h"
+#include "service/ReferenceService.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,11 +1,11 @@
 // The program update: the question after a load, the download over https
 // from the reference service, starting the downloaded program and ending.
 
-#include "GuiTestSupport.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "ProgramUpdate.h"
-#include "ReferenceService.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "service/ReferenceService.h"
+#include "tests/window/GuiTestSupport.h"
+#include "window/ProgramUpdate.h"
 
 #include <QDir>
 #include <QFile>

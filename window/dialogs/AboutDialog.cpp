@@ -1,7 +1,7 @@
-#include "AboutDialog.h"
+#include "window/dialogs/AboutDialog.h"
 
-#include "LangMsg.h"
-#include "Options.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
 
 #include <QApplication>
 #include <QGridLayout>

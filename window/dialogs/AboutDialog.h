@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModalDialog.h"
+#include "window/dialogs/ModalDialog.h"
 
 #include <QImage>
 

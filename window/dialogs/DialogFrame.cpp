@@ -1,4 +1,4 @@
-#include "DialogFrame.h"
+#include "window/dialogs/DialogFrame.h"
 
 #include <QGuiApplication>
 #include <QScreen>

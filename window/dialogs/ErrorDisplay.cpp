@@ -1,8 +1,8 @@
-#include "ErrorDisplay.h"
+#include "window/dialogs/ErrorDisplay.h"
 
-#include "PlainText.h"
-#include "TulErrorDialog.h"
-#include "TulException.h"
+#include "catalogue/TulException.h"
+#include "window/dialogs/PlainText.h"
+#include "window/dialogs/TulErrorDialog.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,9 +1,9 @@
-#include "FirstStartFlow.h"
+#include "window/dialogs/FirstStartFlow.h"
 
-#include "Options.h"
-#include "PPVView.h"
-#include "StreamsManager.h"
-#include "UserWizard.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsManager.h"
+#include "window/dialogs/UserWizard.h"
 
 std::optional<bool> FirstStartFlow::run(QWidget *parent, StreamsManager &manager, PPVView &ppvView)
 {

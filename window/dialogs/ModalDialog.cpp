@@ -1,8 +1,8 @@
-#include "ModalDialog.h"
+#include "window/dialogs/ModalDialog.h"
 
-#include "DialogFrame.h"
-#include "Options.h"
-#include "PlainText.h"
+#include "catalogue/Options.h"
+#include "window/dialogs/DialogFrame.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QDesktopServices>
 #include <QGridLayout>

@@ -1,8 +1,8 @@
-#include "PPVDialog.h"
+#include "window/dialogs/PPVDialog.h"
 
-#include "DialogFrame.h"
-#include "LangMsg.h"
-#include "Options.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "window/dialogs/DialogFrame.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,9 +1,9 @@
-#include "ParentalFilter.h"
+#include "window/dialogs/ParentalFilter.h"
 
-#include "DialogFrame.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "PlainText.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "window/dialogs/DialogFrame.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

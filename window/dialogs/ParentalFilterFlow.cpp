@@ -1,13 +1,13 @@
-#include "ParentalFilterFlow.h"
+#include "window/dialogs/ParentalFilterFlow.h"
 
-#include "LangMsg.h"
-#include "ModalDialog.h"
-#include "Options.h"
-#include "PPVView.h"
-#include "ParentalFilter.h"
-#include "PasswordEntryDialog.h"
-#include "SelectionDialogParental.h"
-#include "StreamsManager.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsManager.h"
+#include "window/dialogs/ModalDialog.h"
+#include "window/dialogs/ParentalFilter.h"
+#include "window/dialogs/PasswordEntryDialog.h"
+#include "window/dialogs/SelectionDialogParental.h"
 
 ParentalFilterResult ParentalFilterFlow::run(QWidget *parent, StreamsManager &manager, PPVView &ppvView,
                                              const std::function<void()> &reloadCatalogue)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "TulException.h"
+#include "catalogue/TulException.h"
 
 #include <functional>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "PlainText.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QLabel>
 

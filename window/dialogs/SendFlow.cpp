@@ -1,8 +1,8 @@
-#include "SendFlow.h"
+#include "window/dialogs/SendFlow.h"
 
-#include "ErrorDisplay.h"
-#include "LangMsg.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/TulException.h"
+#include "window/dialogs/ErrorDisplay.h"
 
 bool SendFlow::sendAndConfirm(QWidget *parent, const std::function<void()> &send, const TulErrorHandler &showError,
                               const QString &titleKey, const QString &messageKey)

@@ -1,8 +1,8 @@
-#include "StreamTipsDialog.h"
+#include "window/dialogs/StreamTipsDialog.h"
 
-#include "DialogFrame.h"
-#include "LangMsg.h"
-#include "PlainText.h"
+#include "catalogue/LangMsg.h"
+#include "window/dialogs/DialogFrame.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QComboBox>
 #include <QGridLayout>

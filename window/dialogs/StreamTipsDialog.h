@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ModalDialog.h"
-#include "StreamInfo.h"
+#include "catalogue/StreamInfo.h"
+#include "window/dialogs/ModalDialog.h"
 
 #include <QStringList>
 #include <optional>

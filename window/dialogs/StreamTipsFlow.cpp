@@ -1,9 +1,9 @@
-#include "StreamTipsFlow.h"
+#include "window/dialogs/StreamTipsFlow.h"
 
-#include "SendFlow.h"
-#include "StreamTipsDialog.h"
-#include "StreamsManager.h"
-#include "StreamsView.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/StreamsView.h"
+#include "window/dialogs/SendFlow.h"
+#include "window/dialogs/StreamTipsDialog.h"
 
 std::optional<QStringList> StreamTipsFlow::choices(const std::vector<StreamFilterPtr> &entries)
 {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "ModalDialog.h"
+#include "window/dialogs/ModalDialog.h"
 
 #include <QStringList>
 #include <optional>
 #include <vector>
 
-#include "StreamInfo.h"
+#include "catalogue/StreamInfo.h"
 
 class QWidget;
 class StreamsManager;

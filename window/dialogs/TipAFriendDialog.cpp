@@ -1,8 +1,8 @@
-#include "TipAFriendDialog.h"
+#include "window/dialogs/TipAFriendDialog.h"
 
-#include "DialogFrame.h"
-#include "LangMsg.h"
-#include "PlainText.h"
+#include "catalogue/LangMsg.h"
+#include "window/dialogs/DialogFrame.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

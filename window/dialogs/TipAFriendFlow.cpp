@@ -1,9 +1,9 @@
-#include "TipAFriendFlow.h"
+#include "window/dialogs/TipAFriendFlow.h"
 
-#include "Options.h"
-#include "SendFlow.h"
-#include "StreamsManager.h"
-#include "TipAFriendDialog.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "window/dialogs/SendFlow.h"
+#include "window/dialogs/TipAFriendDialog.h"
 
 bool TipAFriendFlow::run(QWidget *parent, StreamsManager &manager, const TulErrorHandler &showError)
 {

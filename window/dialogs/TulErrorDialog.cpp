@@ -1,9 +1,9 @@
-#include "TulErrorDialog.h"
+#include "window/dialogs/TulErrorDialog.h"
 
-#include "DialogFrame.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "PlainText.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "window/dialogs/DialogFrame.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QClipboard>
 #include <QGridLayout>

@@ -1,8 +1,8 @@
-#include "UserWizard.h"
+#include "window/dialogs/UserWizard.h"
 
-#include "LangMsg.h"
-#include "Options.h"
-#include "PlainText.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QButtonGroup>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
-#include "AutomationCall.h"
+#include "window/players/AutomationCall.h"
 
-#include "OleFrame.h"
+#include "platform/OleFrame.h"
 
 namespace AutomationCall {
 

@@ -1,6 +1,6 @@
-#include "MediaPlayerQT.h"
+#include "window/players/MediaPlayerQT.h"
 
-#include "AutomationCall.h"
+#include "window/players/AutomationCall.h"
 
 namespace {
 const QString kProgId = QStringLiteral("QuickTime.QuickTime");

@@ -1,7 +1,7 @@
-#include "MediaPlayerRP.h"
+#include "window/players/MediaPlayerRP.h"
 
-#include "AutomationCall.h"
-#include "OleFrame.h"
+#include "platform/OleFrame.h"
+#include "window/players/AutomationCall.h"
 
 namespace {
 const QString kProgId = QStringLiteral("rmocx.RealPlayer G2 Control.1");

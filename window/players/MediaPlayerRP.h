@@ -1,6 +1,6 @@
 #pragma once
 
-#include "OleControlPlayer.h"
+#include "window/players/OleControlPlayer.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
-#include "MediaPlayerStaticImage.h"
+#include "window/players/MediaPlayerStaticImage.h"
 
-#include "PlayerArea.h"
+#include "window/players/PlayerArea.h"
 
 #include <QPainter>
 #include <QPaintEvent>

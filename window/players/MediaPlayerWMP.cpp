@@ -1,8 +1,8 @@
-#include "MediaPlayerWMP.h"
+#include "window/players/MediaPlayerWMP.h"
 
-#include "EmbeddedBrowser.h"
-#include "HtmlText.h"
-#include "PlayerArea.h"
+#include "platform/EmbeddedBrowser.h"
+#include "platform/HtmlText.h"
+#include "window/players/PlayerArea.h"
 
 #include <QStringList>
 #include <QVBoxLayout>

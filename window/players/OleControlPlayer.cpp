@@ -1,8 +1,8 @@
-#include "OleControlPlayer.h"
+#include "window/players/OleControlPlayer.h"
 
-#include "OleFrame.h"
-#include "PlayerArea.h"
-#include "TulException.h"
+#include "catalogue/TulException.h"
+#include "platform/OleFrame.h"
+#include "window/players/PlayerArea.h"
 
 OleControlPlayer::~OleControlPlayer()
 {

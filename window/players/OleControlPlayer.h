@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MediaPlayer.h"
+#include "window/players/MediaPlayer.h"
 
 #include <QString>
 

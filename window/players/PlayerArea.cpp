@@ -1,4 +1,4 @@
-#include "PlayerArea.h"
+#include "window/players/PlayerArea.h"
 
 #include <QLayout>
 #include <QStackedLayout>

@@ -1,7 +1,7 @@
-#include "AboutDialog.h"
-#include "DialogFrame.h"
-#include "ModalDriver.h"
-#include "Options.h"
+#include "catalogue/Options.h"
+#include "tests/window/dialogs/ModalDriver.h"
+#include "window/dialogs/AboutDialog.h"
+#include "window/dialogs/DialogFrame.h"
 
 #include <QFile>
 #include <QPlainTextEdit>

@@ -1,14 +1,14 @@
 // Initial bounds of every dialog under the placement rule, for several
 // monitor set-ups, and the bounds the real dialogs take on this screen.
 
-#include "AboutDialog.h"
-#include "DialogFrame.h"
-#include "ModalDialog.h"
-#include "ParentalFilter.h"
-#include "PasswordEntryDialog.h"
-#include "SelectionDialogParental.h"
-#include "StreamTipsDialog.h"
-#include "TipAFriendDialog.h"
+#include "window/dialogs/AboutDialog.h"
+#include "window/dialogs/DialogFrame.h"
+#include "window/dialogs/ModalDialog.h"
+#include "window/dialogs/ParentalFilter.h"
+#include "window/dialogs/PasswordEntryDialog.h"
+#include "window/dialogs/SelectionDialogParental.h"
+#include "window/dialogs/StreamTipsDialog.h"
+#include "window/dialogs/TipAFriendDialog.h"
 
 #include <QScreen>
 #include <QtTest>

@@ -1,12 +1,12 @@
 // The error dialog with its report and copy button, and the two error
 // displays the main window chooses between.
 
-#include "DialogFrame.h"
-#include "ErrorDisplay.h"
-#include "LangMsg.h"
-#include "Options.h"
-#include "TulErrorDialog.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/TulException.h"
+#include "window/dialogs/DialogFrame.h"
+#include "window/dialogs/ErrorDisplay.h"
+#include "window/dialogs/TulErrorDialog.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,12 +1,12 @@
 // The first-start mode choice and the window's step around it.
 
-#include "FirstStartFlow.h"
-#include "ModalDriver.h"
-#include "Options.h"
-#include "PPVView.h"
-#include "ReferenceService.h"
-#include "StreamsManager.h"
-#include "UserWizard.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsManager.h"
+#include "service/ReferenceService.h"
+#include "tests/window/dialogs/ModalDriver.h"
+#include "window/dialogs/FirstStartFlow.h"
+#include "window/dialogs/UserWizard.h"
 
 #include <QAbstractButton>
 #include <QFile>

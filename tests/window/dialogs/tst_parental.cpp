@@ -1,15 +1,15 @@
 // The parental filter: the password prompt, the choices, the set-password
 // dialog, and the action's whole flow.
 
-#include "ModalDriver.h"
-#include "Options.h"
-#include "PPVView.h"
-#include "ParentalFilter.h"
-#include "ParentalFilterFlow.h"
-#include "PasswordEntryDialog.h"
-#include "ReferenceService.h"
-#include "SelectionDialogParental.h"
-#include "StreamsManager.h"
+#include "catalogue/Options.h"
+#include "catalogue/PPVView.h"
+#include "catalogue/StreamsManager.h"
+#include "service/ReferenceService.h"
+#include "tests/window/dialogs/ModalDriver.h"
+#include "window/dialogs/ParentalFilter.h"
+#include "window/dialogs/ParentalFilterFlow.h"
+#include "window/dialogs/PasswordEntryDialog.h"
+#include "window/dialogs/SelectionDialogParental.h"
 
 #include <QDesktopServices>
 #include <QGroupBox>

@@ -4,10 +4,10 @@
 // server of our own for pages the service does not have (a page that closes
 // its window, pop-ups, cookies).
 
-#include "DialogFrame.h"
-#include "Options.h"
-#include "PPVDialog.h"
-#include "ReferenceService.h"
+#include "catalogue/Options.h"
+#include "service/ReferenceService.h"
+#include "window/dialogs/DialogFrame.h"
+#include "window/dialogs/PPVDialog.h"
 
 #include <httplib.h>
 

@@ -1,13 +1,13 @@
 // The stream suggestion form and its action, against the reference service.
 
-#include "ModalDriver.h"
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamTipsDialog.h"
-#include "StreamTipsFlow.h"
-#include "StreamsManager.h"
-#include "StreamsView.h"
-#include "TulException.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/StreamsView.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/window/dialogs/ModalDriver.h"
+#include "window/dialogs/StreamTipsDialog.h"
+#include "window/dialogs/StreamTipsFlow.h"
 
 #include <QClipboard>
 #include <QComboBox>

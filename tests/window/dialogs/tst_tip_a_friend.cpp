@@ -1,13 +1,13 @@
 // The tell-a-friend form and its action, against the reference service.
 
-#include "LangMsg.h"
-#include "ModalDriver.h"
-#include "Options.h"
-#include "ReferenceService.h"
-#include "StreamsManager.h"
-#include "TipAFriendDialog.h"
-#include "TipAFriendFlow.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/Options.h"
+#include "catalogue/StreamsManager.h"
+#include "catalogue/TulException.h"
+#include "service/ReferenceService.h"
+#include "tests/window/dialogs/ModalDriver.h"
+#include "window/dialogs/TipAFriendDialog.h"
+#include "window/dialogs/TipAFriendFlow.h"
 
 #include <QGroupBox>
 #include <QLabel>

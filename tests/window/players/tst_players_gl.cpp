@@ -1,21 +1,21 @@
 // The four players in a player area, with the real controls and engine on
 // the X display, playing a clip served over HTTP on 127.0.0.1.
 
-#include "../../platform/TestMedia.h"
+#include "tests/platform/TestMedia.h"
 
-#include "EmbeddedBrowser.h"
-#include "LangMsg.h"
-#include "MediaControls.h"
-#include "MediaPlayerQT.h"
-#include "MediaPlayerRP.h"
-#include "MediaPlayerStaticImage.h"
-#include "MediaPlayerWMP.h"
-#include "MiniControlBar.h"
-#include "MpvEngine.h"
-#include "MpvWidget.h"
-#include "OleFrame.h"
-#include "PlayerArea.h"
-#include "TulException.h"
+#include "catalogue/LangMsg.h"
+#include "catalogue/TulException.h"
+#include "platform/EmbeddedBrowser.h"
+#include "platform/MediaControls.h"
+#include "platform/MiniControlBar.h"
+#include "platform/MpvEngine.h"
+#include "platform/MpvWidget.h"
+#include "platform/OleFrame.h"
+#include "window/players/MediaPlayerQT.h"
+#include "window/players/MediaPlayerRP.h"
+#include "window/players/MediaPlayerStaticImage.h"
+#include "window/players/MediaPlayerWMP.h"
+#include "window/players/PlayerArea.h"
 
 #include <QOpenGLWidget>
 #include <QPointer>
