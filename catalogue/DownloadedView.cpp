@@ -37,5 +37,5 @@ void DownloadedView::buildActiveStreams()
     // request (rebuildRows returns at once when nothing changed).
     RowFilter filter;
     filter.catalogue = false;
-    rebuildRows(m_allStreams, filter);
+    rebuildRows(m_allStreams, nullptr, filter);
 }
