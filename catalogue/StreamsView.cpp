@@ -304,7 +304,6 @@ std::vector<StreamInfoPtr> StreamsView::sortedRows()
 
 std::vector<StreamInfoPtr> StreamsView::getActiveStreams()
 {
-    prepareSource();
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_dirty)
         buildActiveStreams();

@@ -119,9 +119,6 @@ protected:
 
     // Rebuilds the rows; called by the view itself with its lock held.
     virtual void buildActiveStreams();
-    // Called by getActiveStreams before it takes the lock: where a kind loads
-    // its source (possibly over the network).
-    virtual void prepareSource() {}
 
     // What a rebuild keeps of a list. Streams pass when `latest` is off or
     // their identifier is above `threshold`, and when matches() holds.
