@@ -2,41 +2,26 @@
 
 #include "catalogue/StreamsView.h"
 
-#include <condition_variable>
-#include <functional>
 #include <memory>
 #include <mutex>
 
-// A view whose list comes from one download at a time, run outside the
-// view's lock: it keeps the downloading mark, lets callers wait for a running
-// download to end, publishes the downloaded list and holds the switch that
-// says whether a request may download.
+// A view whose list is downloaded by the catalogue worker: it holds the list
+// the last download published, and runs its downloads one at a time, outside
+// the view's lock, so that requests for rows are never held up by one.
 class DownloadedView : public StreamsView
 {
-public:
-    // Whether a request may download: true at first.
-    void setDownloadOnRequest(bool download);
-    bool getDownloadOnRequest() const;
-
 protected:
     DownloadedView() = default;
 
-    // Waits, with the lock held, until no download runs.
-    void waitForDownload(std::unique_lock<std::mutex> &lock);
-    // Marks a download as running, runs fetch with the lock released, then,
-    // with the lock held again, clears the mark, publishes the list fetch
-    // gave (null for none) and wakes whoever waits for the download. Called
-    // with the lock held and no download running; fetch must not throw.
-    std::shared_ptr<const StreamList> runDownload(std::unique_lock<std::mutex> &lock,
-                                                  const std::function<std::shared_ptr<const StreamList>()> &fetch);
+    // Makes list (null for none) the held list, with the lock held only for
+    // that, and gives it back.
+    std::shared_ptr<const StreamList> publish(std::shared_ptr<const StreamList> list);
 
     // The rows follow the held list on every request.
     void buildActiveStreams() override;
 
-    std::shared_ptr<const StreamList> m_allStreams;
-    bool m_downloading = false;
-    bool m_downloadOnRequest = true;
-
-private:
-    std::condition_variable m_downloadEnded;
+    std::shared_ptr<const StreamList> m_allStreams; // guarded by m_mutex
+    // Held for the whole of a download (and not m_mutex): one download at a
+    // time.
+    std::mutex m_downloadMutex;
 };

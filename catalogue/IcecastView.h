@@ -8,14 +8,11 @@
 class IcecastFetcher;
 
 // The Icecast tab's view: the public directory's streams, searched by name
-// only and sorted like every view. The directory is downloaded once per run:
-// by load(), which the catalogue worker calls, or by the first request while
-// downloading on request is on (as it is at first). A failure is printed on
-// the console and leaves the view empty for the rest of the run.
-//
-// A view whose rows are asked for on the UI thread turns downloading on
-// request off (setDownloadOnRequest(false)): a request then never touches
-// the network and finds no streams until load() has run.
+// only and sorted like every view. The directory is downloaded once per run,
+// by load(), which the catalogue worker calls; a request for rows never
+// touches the network and finds no streams until load() has run. A failure
+// is printed on the console and leaves the view empty for the rest of the
+// run.
 //
 // Safe to use from the worker and the UI thread at once. The download runs
 // outside the view's lock: a request that comes while it runs is not held up
@@ -31,29 +28,17 @@ public:
     std::vector<StreamFilterPtr> getCountries() override { return {}; }
     std::vector<StreamFilterPtr> getCategories() override { return {}; }
 
-    // Whether the first request may download the directory: true at first
-    // (setDownloadOnRequest, getDownloadOnRequest).
-
     // Makes the run's one download of the directory unless it was made
-    // already, whatever the download-on-request switch says, and gives the
-    // held list (null after a failed download). A download that another
-    // thread is running is waited for. A stop request ends the download
-    // (the view then stays empty).
+    // already, and gives the held list (null after a failed download). A
+    // download that another thread is running is waited for. A stop request
+    // ends the download (the view then stays empty).
     std::shared_ptr<const StreamList> load(std::stop_token stop = {});
 
-    // The directory's records: the held list, downloading it on the first
-    // call while downloading on request is on; null while there is none.
+    // The directory's records: the held list, null while there is none.
     // With reload the records are built anew from the fetcher's document
     // (the directory is not downloaded again).
     std::shared_ptr<const StreamList> getAllStreams(bool reload);
 
-protected:
-    void prepareSource() override;
-
 private:
-    // Creates the fetcher and runs the download; called with the lock held,
-    // no fetcher yet and no download running, returns with it held again.
-    std::shared_ptr<const StreamList> download(std::unique_lock<std::mutex> &lock, std::stop_token stop = {});
-
-    std::unique_ptr<IcecastFetcher> m_fetcher; // created by the first download
+    std::unique_ptr<IcecastFetcher> m_fetcher; // the one download's, once it ended
 };

@@ -24,14 +24,6 @@ std::vector<PPVStreamInfoPtr> PPVView::getPpvActive() const
     return m_ppvActive;
 }
 
-void PPVView::clearStreams()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    // The list stays available to requests made while the next download
-    // runs; the next request that finds it stale downloads.
-    m_stale = true;
-}
-
 void PPVView::clearPpvActive()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -64,47 +56,27 @@ std::vector<PPVStreamInfoPtr> PPVView::getActivePpvStreams()
     return out;
 }
 
-std::shared_ptr<const StreamList> PPVView::getAllStreams(bool reload)
+std::shared_ptr<const StreamList> PPVView::getAllStreams() const
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if ((m_allStreams && !m_stale && !reload) || m_downloading || !m_downloadOnRequest)
-        return m_allStreams;
-    return download(lock);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_allStreams;
 }
 
 std::shared_ptr<const StreamList> PPVView::reload(std::stop_token stop)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_stale = true;
     // One download at a time: the fetcher keeps one document.
-    waitForDownload(lock);
-    return download(lock, stop);
-}
-
-std::shared_ptr<const StreamList> PPVView::download(std::unique_lock<std::mutex> &lock, std::stop_token stop)
-{
-    PPVFetcher *fetcher = m_fetcher.get();
-    runDownload(lock, [fetcher, stop] {
-        std::shared_ptr<const StreamList> list;
+    std::lock_guard<std::mutex> downloading(m_downloadMutex);
+    std::shared_ptr<const StreamList> list;
+    try {
         try {
-            try {
-                fetcher->openURL(Options::getPpvUrlFetch(), stop);
-            } catch (const TulException &) {
-                // Not reported: the list of the last good document stays.
-            }
-            if (std::optional<std::vector<PPVStreamInfoPtr>> movies = fetcher->getStreamList())
-                list = std::make_shared<const StreamList>(movies->begin(), movies->end());
-        } catch (...) {
-            // Whatever else fails here must not reach the caller's thread, nor
-            // leave the view marked as downloading.
+            m_fetcher->openURL(Options::getPpvUrlFetch(), stop);
+        } catch (const TulException &) {
+            // Not reported: the list of the last good document stays.
         }
-        return list;
-    });
-    m_stale = false;
-    return m_allStreams;
-}
-
-void PPVView::prepareSource()
-{
-    getAllStreams(false);
+        if (std::optional<std::vector<PPVStreamInfoPtr>> movies = m_fetcher->getStreamList())
+            list = std::make_shared<const StreamList>(movies->begin(), movies->end());
+    } catch (...) {
+        // Whatever else fails here must not reach the caller's thread.
+    }
+    return publish(std::move(list));
 }

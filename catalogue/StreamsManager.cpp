@@ -4,6 +4,7 @@
 #include "catalogue/LangMsg.h"
 #include "catalogue/Options.h"
 #include "catalogue/ServerConfig.h"
+#include "catalogue/StreamOrderIndex.h"
 #include "catalogue/StreamsFetcher.h"
 #include "catalogue/TulException.h"
 
@@ -14,6 +15,7 @@
 StreamsManager::StreamsManager()
     : m_fetcher(std::make_unique<StreamsFetcher>()),
       m_allStreams(std::make_shared<const StreamList>()),
+      m_order(std::make_shared<StreamOrderIndex>(m_allStreams)),
       m_streamMap(std::make_shared<const StreamMap>()),
       m_indexes(std::make_unique<CatalogueIndexes>(
           CatalogueIndexes{NameIndex(LangMsg::getMsg(QStringLiteral("ALL_CATEGORIES"))),
@@ -26,7 +28,7 @@ StreamsManager::~StreamsManager() = default;
 StreamsManager::Snapshot StreamsManager::snapshot() const
 {
     std::lock_guard lock(m_mutex);
-    return Snapshot{m_allStreams, m_streamMap, m_latestStreamId, m_getLatest, m_updateUrl, m_motd};
+    return Snapshot{m_allStreams, m_order, m_streamMap, m_latestStreamId, m_getLatest, m_updateUrl, m_motd};
 }
 
 // ------------------------------------------------------------------ loading
@@ -128,9 +130,14 @@ bool StreamsManager::fetchStreams(std::stop_token stop)
     // wait while its records are freed.
     std::shared_ptr<const StreamList> oldList = std::move(list);
     std::shared_ptr<const StreamMap> oldMap = std::move(map);
+    // The new list's order index: built later, by the first view that uses
+    // it or by the preparation below.
+    std::shared_ptr<StreamOrderIndex> order = std::make_shared<StreamOrderIndex>(oldList);
+    const std::shared_ptr<StreamOrderIndex> published = order;
     {
         std::lock_guard lock(m_mutex);
         m_allStreams.swap(oldList);
+        m_order.swap(order);
         m_streamMap.swap(oldMap);
         *m_indexes = std::move(indexes);
         m_updateUrl = updateUrl;
@@ -138,14 +145,21 @@ bool StreamsManager::fetchStreams(std::stop_token stop)
         m_getLatest = getLatest;
         m_latestStreamId = threshold;
     }
+    // The views' sort orders and search texts of the new catalogue are
+    // computed here, on the loading thread, so that their tables fill at
+    // once. A stop request (the window closing) leaves them to the views.
+    if (m_prepareOrder.load() && !stop.stop_requested())
+        published->prepareAll();
     return any;
 }
 
 void StreamsManager::flushCache()
 {
     std::shared_ptr<const StreamList> old = std::make_shared<const StreamList>();
+    std::shared_ptr<StreamOrderIndex> oldOrder = std::make_shared<StreamOrderIndex>(old);
     std::lock_guard lock(m_mutex);
     m_allStreams.swap(old);
+    m_order.swap(oldOrder);
     m_indexes->categories.clear();
     m_indexes->languages.clear();
 }
@@ -197,6 +211,11 @@ int StreamsManager::getLatestStreamId() const
 {
     std::lock_guard lock(m_mutex);
     return m_latestStreamId;
+}
+
+void StreamsManager::prepareOrderOnLoad()
+{
+    m_prepareOrder.store(true);
 }
 
 int StreamsManager::addLanguage(const QString &name)

@@ -12,6 +12,7 @@
 
 class StreamsFetcher;
 struct CatalogueIndexes;
+struct StreamOrderIndex;
 
 using StreamMap = std::map<int, StreamInfoPtr>;
 
@@ -39,6 +40,9 @@ public:
     struct Snapshot
     {
         std::shared_ptr<const StreamList> streams;
+        // The order index of streams, published with it and shared by every
+        // view of the list.
+        std::shared_ptr<StreamOrderIndex> order;
         std::shared_ptr<const StreamMap> streamMap;
         int latestStreamId = 0;
         bool getLatest = true;
@@ -86,6 +90,12 @@ public:
     // is greater.
     int getLatestStreamId() const;
 
+    // Asks every later load to prepare the order index of its list on the
+    // loading thread, right after publishing it, so that the views' first
+    // rows of a new catalogue come at once. The catalogue views built on the
+    // manager ask for it; without views a load builds no index.
+    void prepareOrderOnLoad();
+
     // The selector entries of the indexes, in number order ("all" first for
     // categories and languages).
     std::vector<StreamFilterPtr> getCategories() const;
@@ -105,8 +115,11 @@ private:
     std::unique_ptr<StreamsFetcher> m_fetcher;
     std::mutex m_loadMutex; // one load at a time
 
+    std::atomic<bool> m_prepareOrder{false};
+
     mutable std::mutex m_mutex; // guards everything below
     std::shared_ptr<const StreamList> m_allStreams;
+    std::shared_ptr<StreamOrderIndex> m_order; // of m_allStreams
     std::shared_ptr<const StreamMap> m_streamMap;
     std::unique_ptr<CatalogueIndexes> m_indexes;
     QString m_updateUrl;

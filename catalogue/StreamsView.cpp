@@ -1,429 +1,36 @@
 #include "catalogue/StreamsView.h"
 
 #include "catalogue/LangMsg.h"
+#include "catalogue/StreamOrderIndex.h"
 #include "catalogue/StreamsManager.h"
 
-#include <QHash>
 #include <QSet>
 #include <algorithm>
-#include <array>
-#include <atomic>
-#include <future>
-#include <system_error>
 
 namespace {
-
-__extension__ typedef unsigned __int128 ChunkKey;
-
-// Sort column numbers as the order index keeps them: 9 and every number
-// outside 0..8 sort by identifier only, which is the identifier column.
-int orderColumn(int sorter)
-{
-    return sorter >= 0 && sorter < StreamsView::SORT_ID ? sorter : StreamsView::SORT_ID;
-}
-
-bool isTextColumn(int column)
-{
-    return column == StreamsView::SORT_NAME || column == StreamsView::SORT_CATEGORY
-        || column == StreamsView::SORT_LANGUAGE || column == StreamsView::SORT_COUNTRY
-        || column == StreamsView::SORT_FORMAT;
-}
-
-QString columnText(const StreamInfo &s, int column)
-{
-    switch (column) {
-    case StreamsView::SORT_NAME:
-        return s.getName();
-    case StreamsView::SORT_CATEGORY:
-        return s.getCategory();
-    case StreamsView::SORT_LANGUAGE:
-        return s.getLanguage();
-    case StreamsView::SORT_COUNTRY:
-        return s.getCountry();
-    case StreamsView::SORT_FORMAT:
-        return s.getFormat();
-    default:
-        return QString();
-    }
-}
-
-int columnNumber(const StreamInfo &s, int column)
-{
-    switch (column) {
-    case StreamsView::SORT_BITRATE:
-        return s.getBitrate();
-    case StreamsView::SORT_RATING:
-        return s.getRating();
-    case StreamsView::SORT_LIVE:
-        return s.getLive() ? 1 : 0;
-    default:
-        return s.getId();
-    }
-}
-
 int compareNumbers(int a, int b)
 {
     return a < b ? -1 : (a > b ? 1 : 0);
 }
-
-// The value that the case-insensitive text comparison (compareIgnoreCase)
-// gives the UTF-16 unit at i: the case-folded code point, where a low
-// surrogate stands for the whole pair that ends with it.
-inline char32_t foldedUnit(const char16_t *d, qsizetype i)
-{
-    static const std::array<char32_t, 0x250> latin = [] {
-        std::array<char32_t, 0x250> table{};
-        for (char32_t c = 0; c < table.size(); ++c)
-            table[c] = QChar::toCaseFolded(c);
-        return table;
-    }();
-    char32_t u = d[i];
-    if (u < latin.size())
-        return latin[u];
-    if (QChar::isLowSurrogate(u) && i > 0 && QChar::isHighSurrogate(d[i - 1]))
-        u = QChar::surrogateToUcs4(d[i - 1], char16_t(u));
-    return QChar::toCaseFolded(u);
-}
-
-constexpr std::size_t CHUNK_UNITS = 6; // 6 units of 21 bits in a 128-bit key
-
 } // namespace
-
-// What the views need of one list, computed once and shared by the views of
-// the same list: the order under every sort column, the fields the filter
-// tests as compact arrays, and the upper-case search texts. The records are
-// read-only once published, so none of it goes stale. As soon as the list is
-// first seen a thread of its own builds the search texts and then the orders
-// nobody has asked for yet; whoever asks first for a part builds it (or waits
-// for the one building it).
-struct StreamOrderIndex
-{
-    explicit StreamOrderIndex(std::shared_ptr<const StreamList> streams);
-    ~StreamOrderIndex();
-    StreamOrderIndex(const StreamOrderIndex &) = delete;
-    StreamOrderIndex &operator=(const StreamOrderIndex &) = delete;
-
-    // Positions in list, ascending under the column (0..8). Thread-safe; the
-    // vector is never changed once computed.
-    const std::vector<std::uint32_t> &order(int column);
-
-    // The filter's numbers of each record, and its type as a number into
-    // typeTexts (0 for an unset type).
-    struct Fields
-    {
-        std::vector<int> id;
-        std::vector<int> category;
-        std::vector<int> country;
-        std::vector<std::uint32_t> type;
-        std::vector<QString> typeTexts{QString()};
-    };
-    const Fields &fields();
-
-    // The upper-case forms that the records search (StreamInfo keeps the
-    // same): each name as a slice of one buffer, categories and countries
-    // as numbers into their distinct texts.
-    struct Texts
-    {
-        QString names;
-        std::vector<std::uint32_t> nameStart; // size + 1 entries
-        std::vector<std::uint32_t> category;
-        std::vector<std::uint32_t> country;
-        std::vector<QString> categoryTexts;
-        std::vector<QString> countryTexts;
-        QStringView name(std::uint32_t pos) const
-        {
-            return QStringView(names).mid(nameStart[pos], nameStart[pos + 1] - nameStart[pos]);
-        }
-    };
-    const Texts &texts();
-
-    static std::shared_ptr<StreamOrderIndex> forList(const std::shared_ptr<const StreamList> &list,
-                                                     bool keep = false);
-
-    const std::shared_ptr<const StreamList> list;
-
-    // Builds every part now, on the calling thread.
-    void prepareAll();
-
-private:
-    void buildFields();
-    void buildTexts();
-    void computeIdOrder();
-    void computeNumberOrder(int column);
-    void computeTextOrder(int column);
-
-    std::array<std::vector<std::uint32_t>, StreamsView::SORT_ID + 1> orders;
-    std::array<std::once_flag, StreamsView::SORT_ID + 1> orderOnce;
-    std::unique_ptr<Fields> fieldData;
-    std::once_flag fieldsOnce;
-    std::unique_ptr<Texts> textData;
-    std::once_flag textsOnce;
-    std::atomic<bool> stopping{false};
-    std::future<void> preparing; // last: waited for before the rest goes
-};
-
-StreamOrderIndex::StreamOrderIndex(std::shared_ptr<const StreamList> streams) : list(std::move(streams))
-{
-    try {
-        preparing = std::async(std::launch::async, [this] { prepareAll(); });
-    } catch (const std::system_error &) {
-        // No thread to be had: every part is built when first asked for.
-    }
-}
-
-StreamOrderIndex::~StreamOrderIndex()
-{
-    stopping = true;
-    if (preparing.valid())
-        preparing.wait();
-}
-
-void StreamOrderIndex::prepareAll()
-{
-    try {
-        texts();
-        fields();
-        for (int column : {StreamsView::SORT_NAME, StreamsView::SORT_CATEGORY, StreamsView::SORT_COUNTRY,
-                           StreamsView::SORT_LANGUAGE, StreamsView::SORT_BITRATE, StreamsView::SORT_FORMAT,
-                           StreamsView::SORT_LIVE, StreamsView::SORT_RATING}) {
-            if (stopping)
-                return;
-            order(column);
-        }
-    } catch (...) {
-        // Whoever asks for a part later builds it on its own thread (and
-        // sees the failure there).
-    }
-}
-
-const StreamOrderIndex::Fields &StreamOrderIndex::fields()
-{
-    std::call_once(fieldsOnce, [this] { buildFields(); });
-    return *fieldData;
-}
-
-void StreamOrderIndex::buildFields()
-{
-    auto f = std::make_unique<Fields>();
-    const std::size_t n = list->size();
-    f->id.resize(n);
-    f->category.resize(n);
-    f->country.resize(n);
-    f->type.resize(n);
-    QHash<QString, std::uint32_t> types;
-    for (std::size_t i = 0; i < n; ++i) {
-        const StreamInfo &s = *(*list)[i];
-        f->id[i] = s.getId();
-        f->category[i] = s.getCategoryId();
-        f->country[i] = s.getCountryId();
-        const QString type = s.getType();
-        if (type.isNull())
-            continue; // number 0
-        auto it = types.find(type);
-        if (it == types.end()) {
-            it = types.insert(type, std::uint32_t(f->typeTexts.size()));
-            f->typeTexts.push_back(type);
-        }
-        f->type[i] = it.value();
-    }
-    fieldData = std::move(f);
-}
-
-const StreamOrderIndex::Texts &StreamOrderIndex::texts()
-{
-    std::call_once(textsOnce, [this] { buildTexts(); });
-    return *textData;
-}
-
-void StreamOrderIndex::buildTexts()
-{
-    auto t = std::make_unique<Texts>();
-    const std::size_t n = list->size();
-    t->nameStart.resize(n + 1);
-    t->category.resize(n);
-    t->country.resize(n);
-    QHash<QString, std::uint32_t> categories;
-    QHash<QString, std::uint32_t> countries;
-    auto number = [](QHash<QString, std::uint32_t> &known, std::vector<QString> &upper, const QString &text) {
-        auto it = known.find(text);
-        if (it == known.end()) {
-            it = known.insert(text, std::uint32_t(upper.size()));
-            upper.push_back(text.toUpper());
-        }
-        return it.value();
-    };
-    for (std::size_t i = 0; i < n; ++i) {
-        const StreamInfo &s = *(*list)[i];
-        t->nameStart[i] = std::uint32_t(t->names.size());
-        t->names += s.getName().toUpper();
-        t->category[i] = number(categories, t->categoryTexts, s.getCategory());
-        t->country[i] = number(countries, t->countryTexts, s.getCountry());
-    }
-    t->nameStart[n] = std::uint32_t(t->names.size());
-    textData = std::move(t);
-}
-
-std::shared_ptr<StreamOrderIndex> StreamOrderIndex::forList(const std::shared_ptr<const StreamList> &list, bool keep)
-{
-    static std::mutex cacheMutex;
-    static std::vector<std::weak_ptr<StreamOrderIndex>> cache;
-    // The index of the list prepared last stays until the next one is
-    // prepared, so that the views find it when they first show the list.
-    static std::shared_ptr<StreamOrderIndex> kept;
-    std::lock_guard<std::mutex> lock(cacheMutex);
-    std::shared_ptr<StreamOrderIndex> found;
-    for (auto it = cache.begin(); it != cache.end();) {
-        auto index = it->lock();
-        if (!index) {
-            it = cache.erase(it);
-            continue;
-        }
-        if (index->list == list)
-            found = index;
-        ++it;
-    }
-    if (!found) {
-        found = std::make_shared<StreamOrderIndex>(list);
-        cache.push_back(found);
-    }
-    if (keep)
-        kept = found;
-    return found;
-}
-
-const std::vector<std::uint32_t> &StreamOrderIndex::order(int column)
-{
-    column = orderColumn(column);
-    std::call_once(orderOnce[StreamsView::SORT_ID], [this] { computeIdOrder(); });
-    if (column != StreamsView::SORT_ID) {
-        std::call_once(orderOnce[column], [this, column] {
-            if (isTextColumn(column))
-                computeTextOrder(column);
-            else
-                computeNumberOrder(column);
-        });
-    }
-    return orders[column];
-}
-
-void StreamOrderIndex::computeIdOrder()
-{
-    const std::size_t n = list->size();
-    std::vector<std::pair<int, std::uint32_t>> keys(n);
-    for (std::size_t i = 0; i < n; ++i)
-        keys[i] = {(*list)[i]->getId(), std::uint32_t(i)};
-    std::sort(keys.begin(), keys.end());
-    auto &out = orders[StreamsView::SORT_ID];
-    out.resize(n);
-    for (std::size_t i = 0; i < n; ++i)
-        out[i] = keys[i].second;
-}
-
-void StreamOrderIndex::computeNumberOrder(int column)
-{
-    // Ties keep the identifier order.
-    const auto &byId = orders[StreamsView::SORT_ID];
-    std::vector<std::pair<int, std::uint32_t>> keys(byId.size());
-    for (std::size_t k = 0; k < byId.size(); ++k)
-        keys[k] = {columnNumber(*(*list)[byId[k]], column), std::uint32_t(k)};
-    std::sort(keys.begin(), keys.end());
-    auto &out = orders[column];
-    out.resize(keys.size());
-    for (std::size_t k = 0; k < keys.size(); ++k)
-        out[k] = byId[keys[k].second];
-}
-
-void StreamOrderIndex::computeTextOrder(int column)
-{
-    // Every text folded once into one buffer, each unit as its folded value
-    // plus one.
-    const std::size_t n = list->size();
-    std::vector<std::uint32_t> units;
-    std::vector<std::uint32_t> start(n + 1);
-    units.reserve(n * 16);
-    for (std::size_t i = 0; i < n; ++i) {
-        const QString text = columnText(*(*list)[i], column);
-        const char16_t *d = reinterpret_cast<const char16_t *>(text.constData());
-        start[i] = std::uint32_t(units.size());
-        for (qsizetype j = 0; j < text.size(); ++j)
-            units.push_back(std::uint32_t(foldedUnit(d, j)) + 1);
-    }
-    start[n] = std::uint32_t(units.size());
-
-    // Units [from, from + 6) of a text as one number that orders like the
-    // comparison, 0 past the end, so a text that is a prefix of another
-    // comes first.
-    auto chunkKey = [&](std::uint32_t pos, std::size_t from) {
-        const std::size_t begin = start[pos] + from;
-        const std::size_t end = start[pos + 1];
-        ChunkKey key = 0;
-        for (std::size_t j = 0; j < CHUNK_UNITS; ++j)
-            key = (key << 21) | (begin + j < end ? units[begin + j] : 0);
-        return key;
-    };
-    auto longerThan = [&](std::uint32_t pos, std::size_t length) { return start[pos + 1] - start[pos] > length; };
-
-    // A multikey sort: sorts by successive 6-unit chunks, starting from the
-    // identifier order and keeping the order of ties, so equal texts end up
-    // in identifier order. Only groups that still tie and hold a longer text
-    // go on to the next chunk.
-    std::vector<std::uint32_t> perm = orders[StreamsView::SORT_ID];
-    struct Item
-    {
-        ChunkKey key;
-        std::uint32_t rank; // place before this step: keeps ties in order
-        std::uint32_t pos;
-        bool operator<(const Item &o) const { return key < o.key || (key == o.key && rank < o.rank); }
-    };
-    struct Range
-    {
-        std::size_t begin;
-        std::size_t end;
-        std::size_t level;
-    };
-    std::vector<Item> items;
-    std::vector<Range> pending{{0, n, 0}};
-    while (!pending.empty()) {
-        const Range r = pending.back();
-        pending.pop_back();
-        const std::size_t from = r.level * CHUNK_UNITS;
-        items.resize(r.end - r.begin);
-        for (std::size_t k = 0; k < items.size(); ++k) {
-            const std::uint32_t pos = perm[r.begin + k];
-            items[k] = {chunkKey(pos, from), std::uint32_t(k), pos};
-        }
-        std::sort(items.begin(), items.end());
-        for (std::size_t k = 0; k < items.size(); ++k)
-            perm[r.begin + k] = items[k].pos;
-        for (std::size_t rb = 0; rb < items.size();) {
-            std::size_t re = rb + 1;
-            bool longer = longerThan(items[rb].pos, from + CHUNK_UNITS);
-            while (re < items.size() && items[re].key == items[rb].key) {
-                longer = longer || longerThan(items[re].pos, from + CHUNK_UNITS);
-                ++re;
-            }
-            if (re - rb > 1 && longer)
-                pending.push_back({r.begin + rb, r.begin + re, r.level + 1});
-            rb = re;
-        }
-    }
-    orders[column] = std::move(perm);
-}
 
 void StreamsView::prepareStreams(const std::shared_ptr<const StreamList> &streams)
 {
-    if (streams)
-        StreamOrderIndex::forList(streams, true)->prepareAll();
+    // A manager with views prepares the index of each list it publishes on
+    // the loading thread itself (StreamsManager::prepareOrderOnLoad), and a
+    // view of any other list makes the index of its own list.
+    Q_UNUSED(streams);
 }
 
 int StreamsView::StreamInfoSorter::compare(const StreamInfo &a, const StreamInfo &b) const
 {
     int c = 0;
     if (m_sortby >= 0 && m_sortby < SORT_ID) {
-        if (isTextColumn(m_sortby))
-            c = compareIgnoreCase(columnText(a, m_sortby), columnText(b, m_sortby));
+        if (StreamOrderIndex::isTextColumn(m_sortby))
+            c = compareIgnoreCase(StreamOrderIndex::columnText(a, m_sortby), StreamOrderIndex::columnText(b, m_sortby));
         else
-            c = compareNumbers(columnNumber(a, m_sortby), columnNumber(b, m_sortby));
+            c = compareNumbers(StreamOrderIndex::columnNumber(a, m_sortby),
+                               StreamOrderIndex::columnNumber(b, m_sortby));
     } else if (m_sortby == SORT_ID) {
         c = compareNumbers(a.getId(), b.getId());
     }
@@ -462,6 +69,9 @@ bool noQuery(const QString &query)
 StreamsView::StreamsView(StreamsManager *manager, int filter)
     : m_manager(manager), m_selectedType(typeOfFilter(filter)), m_latestStreams(filter == FILTER_LATEST)
 {
+    // The loads of a manager that has views prepare their lists for them.
+    if (m_manager)
+        m_manager->prepareOrderOnLoad();
 }
 
 StreamsView::StreamsView() = default;
@@ -540,13 +150,15 @@ void StreamsView::buildActiveStreams()
 {
     m_dirty = false;
     std::shared_ptr<const StreamList> list;
+    std::shared_ptr<StreamOrderIndex> order;
     bool latest = false;
     int threshold = 0;
     if (m_manager) {
         // One consistent reading: a load on the worker thread publishes the
-        // list, the latest flag and the threshold together.
+        // list, its order index, the latest flag and the threshold together.
         const StreamsManager::Snapshot snapshot = m_manager->snapshot();
         list = snapshot.streams;
+        order = snapshot.order;
         latest = snapshot.getLatest;
         threshold = snapshot.latestStreamId;
     }
@@ -558,10 +170,11 @@ void StreamsView::buildActiveStreams()
     filter.latestOnly = m_latestStreams;
     filter.latest = latest;
     filter.threshold = threshold;
-    rebuildRows(list, filter);
+    rebuildRows(list, order, filter);
 }
 
-void StreamsView::rebuildRows(const std::shared_ptr<const StreamList> &list, const RowFilter &filter)
+void StreamsView::rebuildRows(const std::shared_ptr<const StreamList> &list,
+                              const std::shared_ptr<StreamOrderIndex> &order, const RowFilter &filter)
 {
     const bool sameBase = m_haveRows && list == m_rowsList && filter == m_rowsFilter;
     const bool oldAll = noQuery(m_rowsSearch);
@@ -573,8 +186,13 @@ void StreamsView::rebuildRows(const std::shared_ptr<const StreamList> &list, con
     const QString upperQuery = m_searchString.toUpper();
     const bool narrowing = sameBase && (oldAll || upperQuery.contains(m_rowsSearch.toUpper()));
 
-    if (list != m_rowsList || !m_order)
-        m_order = list ? StreamOrderIndex::forList(list) : nullptr;
+    if (list != m_rowsList || !m_order) {
+        m_order = order && order->list == list ? order : nullptr;
+        if (!m_order && list)
+            m_order = std::make_shared<StreamOrderIndex>(list);
+        if (m_order)
+            m_order->prepareInBackground();
+    }
 
     // The test of StreamInfo::matchQueryCountry (catalogue views) or
     // StreamInfo::matchQuery (name only), on the index's arrays.
@@ -651,7 +269,7 @@ std::vector<StreamInfoPtr> StreamsView::rowsInListOrder() const
 
 std::vector<StreamInfoPtr> StreamsView::sortedRows()
 {
-    const int column = orderColumn(m_selectedSorter);
+    const int column = StreamOrderIndex::orderColumn(m_selectedSorter);
     if (m_sortedValid && m_sortedSorter == column) {
         if (m_sortedAscending != m_streamSorterAscending) {
             std::reverse(m_sorted.begin(), m_sorted.end());
@@ -686,7 +304,6 @@ std::vector<StreamInfoPtr> StreamsView::sortedRows()
 
 std::vector<StreamInfoPtr> StreamsView::getActiveStreams()
 {
-    prepareSource();
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_dirty)
         buildActiveStreams();

@@ -25,8 +25,8 @@ struct StreamOrderIndex;
 //
 // Sorting: every column has one strict weak ordering (the column, then the
 // identifier). The order of a whole list under a column is computed once per
-// list and shared by all views of that list; a request then only picks its
-// rows out of it. The sorted rows are kept until the rows, the column or the
+// list (StreamOrderIndex, published by the manager with its list) and shared
+// by all views of that list; a request then only picks its rows out of it. The sorted rows are kept until the rows, the column or the
 // direction change, and a change of direction alone reverses them.
 class StreamsView
 {
@@ -106,12 +106,11 @@ public:
     // direction.
     virtual std::vector<StreamInfoPtr> getActiveStreams();
 
-    // Computes what the views need of a list (its order under every sort
-    // column and its search texts) on the calling thread and keeps it until
-    // the next call, so that the views' first rows of that list come at
-    // once. Meant for the catalogue worker after a load, with the manager's
-    // new list; without it the first view to show a list computes its sort
-    // order itself.
+    // Does nothing: what the views need of a manager's list (its order under
+    // every sort column and its search texts) is published with the list,
+    // and a manager with views computes it on the loading thread
+    // (StreamsManager::prepareOrderOnLoad). Without views the first view to
+    // show a list computes its sort order itself.
     static void prepareStreams(const std::shared_ptr<const StreamList> &streams);
 
 protected:
@@ -120,9 +119,6 @@ protected:
 
     // Rebuilds the rows; called by the view itself with its lock held.
     virtual void buildActiveStreams();
-    // Called by getActiveStreams before it takes the lock: where a kind loads
-    // its source (possibly over the network).
-    virtual void prepareSource() {}
 
     // What a rebuild keeps of a list. Streams pass when `latest` is off or
     // their identifier is above `threshold`, and when matches() holds.
@@ -139,8 +135,11 @@ protected:
     // Replaces the rows with the streams of list (null = none) that pass
     // filter and the current search text, in list order. Reuses the previous
     // rows when nothing changed, and tests only them when the new search text
-    // narrows the old one. Lock held.
-    void rebuildRows(const std::shared_ptr<const StreamList> &list, const RowFilter &filter);
+    // narrows the old one. order is the index published with list (null for
+    // a list published without one: the view then makes the index of the
+    // list itself). Lock held.
+    void rebuildRows(const std::shared_ptr<const StreamList> &list, const std::shared_ptr<StreamOrderIndex> &order,
+                     const RowFilter &filter);
     // The rows of the last rebuild in list order (lock held).
     std::vector<StreamInfoPtr> rowsInListOrder() const;
 

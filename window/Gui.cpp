@@ -210,7 +210,6 @@ void Gui::createContents()
     // The tables ask the two network-backed views for their rows on the UI
     // thread: those requests only ever give the held lists, and the catalogue
     // worker does every download.
-    pPVView->setDownloadOnRequest(false);
     Options::readFromDisk(manager.get(), pPVView.get(), false, false);
     newView = std::make_shared<StreamsView>(manager.get(), StreamsView::FILTER_LATEST);
     tvView = std::make_shared<StreamsView>(manager.get(), StreamsView::FILTER_TV);
@@ -219,7 +218,6 @@ void Gui::createContents()
     movieView = std::make_shared<StreamsView>(manager.get(), StreamsView::FILTER_MOVIES);
     allView = std::make_shared<StreamsView>(manager.get(), StreamsView::FILTER_ALL);
     icecastView = std::make_shared<IcecastView>();
-    icecastView->setDownloadOnRequest(false);
 
     buildLayout();
 

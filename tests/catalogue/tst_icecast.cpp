@@ -170,8 +170,10 @@ private slots:
         // The view prints the failure and stays empty for the rest of the run.
         IcecastView view;
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Icecast directory not loaded: " + LangMsg::getMsg(key)));
+        QVERIFY(!view.load());
         QVERIFY(view.getActiveStreams().empty());
         m_service->clearSwitches();
+        QVERIFY(!view.load());
         QVERIFY(view.getActiveStreams().empty());
         QVERIFY(!view.getAllStreams(false));
         QCOMPARE(m_service->requestCount("/yp.xml"), 3);
@@ -252,6 +254,7 @@ private slots:
         QVERIFY(doc.size() > 4 * 1024 * 1024);
         serve(doc);
         IcecastView view;
+        QVERIFY(view.load());
         const auto rows = view.getActiveStreams();
         QCOMPARE(rows.size(), std::size_t(expected));
         const auto all = view.getAllStreams(false);
@@ -285,6 +288,7 @@ private slots:
                         + entryXml("hard rock", "Metal", "32", "http://127.0.0.1/3")
                         + entryXml("Alpha", "Pop", "256", "http://127.0.0.1/4")));
         IcecastView view;
+        QVERIFY(view.load());
         QVERIFY(view.getCategories().empty() && view.getCountries().empty() && view.getLanguages().empty());
         QCOMPARE(names(view.getActiveStreams()), (QStringList{"Alpha", "Classic", "hard rock", "Rock FM"}));
         view.searchForString("ROCK"); // names only: not the genre of Classic
@@ -312,28 +316,31 @@ private slots:
         HeldServer server("/yp.xml", directory(entryXml("Late", "Pop", "1", "http://127.0.0.1/l")));
         qputenv("QUORVANTEL_ICECAST_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
         IcecastView view;
+        std::shared_ptr<const StreamList> loaded;
         std::vector<StreamInfoPtr> workerRows;
-        std::thread worker([&] { workerRows = view.getActiveStreams(); });
+        std::thread worker([&] {
+            loaded = view.load();
+            workerRows = view.getActiveStreams();
+        });
         const bool arrived = server.waitForRequests(1);
-        // The download runs: another thread is not held up and finds none.
+        // The download runs: a request is not held up and finds none.
         const auto early = view.getActiveStreams();
         server.release();
         worker.join();
         qputenv("QUORVANTEL_ICECAST_HOST", m_service->hostPort().toUtf8());
         QVERIFY(arrived);
         QVERIFY(early.empty());
+        QVERIFY(loaded);
+        QCOMPARE(names(*loaded), QStringList{"Late"});
         QCOMPARE(names(workerRows), QStringList{"Late"});
         QCOMPARE(names(view.getActiveStreams()), QStringList{"Late"});
     }
 
-    void requestsNeverDownloadWhenOff()
+    void requestsNeverDownload()
     {
         serve(directory(entryXml("Rock FM", "News", "128", "http://127.0.0.1/1")
                         + entryXml("Alpha", "Pop", "256", "http://127.0.0.1/2")));
         IcecastView view;
-        QVERIFY(view.getDownloadOnRequest());
-        view.setDownloadOnRequest(false);
-        QVERIFY(!view.getDownloadOnRequest());
         // Nothing loaded yet: no rows, and no request reaches the directory.
         QVERIFY(view.getActiveStreams().empty());
         view.searchForString("Rock");
@@ -360,7 +367,7 @@ private slots:
         QCOMPARE(m_service->requestCount("/yp.xml"), 0);
     }
 
-    void failedLoadWhenOff_data()
+    void failedLoad_data()
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("status");
@@ -368,7 +375,7 @@ private slots:
         QTest::newRow("server error") << QByteArray() << 500 << "ConnectError";
         QTest::newRow("not well-formed") << QByteArray("<directory><entry>") << 0 << "ParseError";
     }
-    void failedLoadWhenOff()
+    void failedLoad()
     {
         QFETCH(QByteArray, body);
         QFETCH(int, status);
@@ -379,7 +386,6 @@ private slots:
         else
             m_service->setReply("/yp.xml", body);
         IcecastView view;
-        view.setDownloadOnRequest(false);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("Icecast directory not loaded: " + LangMsg::getMsg(key)));
         QVERIFY(!view.load());
         QCOMPARE(m_service->requestCount("/yp.xml"), 1);
@@ -400,9 +406,9 @@ private slots:
         HeldServer server("/yp.xml", directory(entryXml("Late", "Pop", "1", "http://127.0.0.1/l")));
         qputenv("QUORVANTEL_ICECAST_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
         IcecastView view;
-        std::thread requester([&] { view.getActiveStreams(); });
+        std::thread requester([&] { view.load(); });
         const bool arrived = server.waitForRequests(1);
-        // The directory being downloaded by a request: load gives that
+        // The directory being downloaded by another load: load gives that
         // download's list, not the empty one held while it runs.
         std::shared_ptr<const StreamList> loaded;
         std::thread loader([&] { loaded = view.load(); });

@@ -108,6 +108,7 @@ private slots:
         m_service->setGlobalRental(2, 93784);
         PPVView view;
         QVERIFY(view.getCategories().empty() && view.getCountries().empty() && view.getLanguages().empty());
+        QVERIFY(view.reload());
         const auto rows = view.getActiveStreams();
         QCOMPARE(ids(rows), (QList<int>{1, 2, 3})); // by name, ignoring case
         const auto beta = findMovie(rows, 2);
@@ -154,6 +155,7 @@ private slots:
         QFETCH(int, expected);
         m_service->setPpvDocument(ppvXml(entryXml("5", "false", "Five") + entryXml("6", "false", "Six"), inventory));
         PPVView view;
+        view.reload();
         const auto five = findMovie(view.getActiveStreams(), 5);
         QVERIFY(five);
         QCOMPARE(five->getTimeLeftInt(), expected);
@@ -165,13 +167,14 @@ private slots:
                                              + entryXml("3", "yes", "Not adult"),
                                          purchased("2", "500") + purchased("1", "10")));
         PPVView view;
+        view.reload();
         auto rows = view.getActiveStreams();
         QCOMPARE(ids(rows), (QList<int>{3, 1}));
         QVERIFY(!findMovie(rows, 2));
         view.setAdultVisible(true);
         // Takes effect at the next download, not before.
         QCOMPARE(ids(view.getActiveStreams()), (QList<int>{3, 1}));
-        view.clearStreams();
+        view.reload();
         rows = view.getActiveStreams();
         QCOMPARE(ids(rows), (QList<int>{2, 3, 1}));
         QVERIFY(findMovie(rows, 2)->getAdult());
@@ -204,16 +207,17 @@ private slots:
         QCOMPARE(m_service->requestCount("/getppv.php"), 0);
     }
 
-    void clearStreamsDownloadsAgain()
+    void reloadDownloadsAgain()
     {
         PPVView view;
+        view.reload();
         const auto first = view.getActiveStreams();
         QCOMPARE(first.size(), std::size_t(3));
         const auto again = view.getActiveStreams();
         QCOMPARE(again.front().get(), first.front().get());
         QCOMPARE(m_service->requestCount("/getppv.php"), 1);
         m_service->setPpvMovies({movie(9, "New")});
-        view.clearStreams();
+        view.reload();
         QCOMPARE(ids(view.getActiveStreams()), QList<int>{9});
         QCOMPARE(m_service->requestCount("/getppv.php"), 2);
         QCOMPARE(ids(view.getActiveStreams()), QList<int>{9});
@@ -224,6 +228,7 @@ private slots:
     {
         m_service->setPpvMovies({movie(1, "Rock Movie"), movie(2, "Drama Queen"), movie(3, "Jazz")});
         PPVView view;
+        view.reload();
         view.searchForString("drama"); // every category is "Drama": names only
         QCOMPARE(ids(view.getActiveStreams()), QList<int>{2});
         view.searchForString("");
@@ -248,6 +253,7 @@ private slots:
         QFETCH(QByteArray, body);
         QFETCH(int, status);
         PPVView view;
+        view.reload();
         QCOMPARE(ids(view.getActiveStreams()), (QList<int>{1, 2, 3}));
         if (status)
             m_service->setStatus("/getppv.php", status);
@@ -256,18 +262,21 @@ private slots:
         // Not reported: no output, no failure; the list of the last good
         // document stays.
         QTest::failOnWarning(QRegularExpression(".*"));
-        view.clearStreams();
+        QCOMPARE(ids(*view.reload()), (QList<int>{3, 1, 2}));
         QCOMPARE(ids(view.getActiveStreams()), (QList<int>{1, 2, 3}));
         QCOMPARE(m_service->requestCount("/getppv.php"), 2);
 
-        // Without any good document the view stays empty, and every request
+        // Without any good document the view stays empty, and every reload
         // tries again.
         PPVView fresh;
+        QVERIFY(!fresh.reload());
         QVERIFY(fresh.getActiveStreams().empty());
+        QVERIFY(!fresh.reload());
         QVERIFY(fresh.getActiveStreams().empty());
-        QVERIFY(!fresh.getAllStreams(false));
-        QCOMPARE(m_service->requestCount("/getppv.php"), 5);
+        QVERIFY(!fresh.getAllStreams());
+        QCOMPARE(m_service->requestCount("/getppv.php"), 4);
         m_service->clearSwitches();
+        fresh.reload();
         QCOMPARE(ids(fresh.getActiveStreams()), (QList<int>{1, 2, 3}));
     }
 
@@ -312,7 +321,8 @@ private slots:
                                              + entryXml("-6", "false", "Negative id"),
                                          purchased("4", "-1") + "<Purchased videoid=\"5\"/>" + purchased("-6", "77")));
         PPVView view;
-        const auto rows = view.getAllStreams(false);
+        const auto rows = view.reload();
+        QCOMPARE(view.getAllStreams().get(), rows.get());
         QCOMPARE(ids(*rows), (QList<int>{4, 5, -6}));
         const auto odd = std::static_pointer_cast<PPVStreamInfo>(rows->at(0));
         QCOMPARE(odd->getBitrate(), 0);
@@ -325,11 +335,11 @@ private slots:
         QCOMPARE(std::static_pointer_cast<PPVStreamInfo>(rows->at(2))->getTimeLeftInt(), 77);
 
         m_service->setPpvDocument("<r><PPV><Inventory>" + purchased("1", "5") + "</Inventory></PPV></r>");
-        view.clearStreams();
+        view.reload();
         QVERIFY(view.getActiveStreams().empty());
-        QVERIFY(view.getAllStreams(false));
+        QVERIFY(view.getAllStreams());
         m_service->setPpvDocument("<r><PPV><Catalog>" + entryXml("8", "false", "Eight") + "</Catalog></PPV></r>");
-        view.clearStreams();
+        view.reload();
         QCOMPARE(ids(view.getActiveStreams()), QList<int>{8});
     }
 
@@ -338,10 +348,13 @@ private slots:
         HeldServer server("/getppv.php", ppvXml(entryXml("1", "false", "Only"), QByteArray()), 2);
         qputenv("QUORVANTEL_CATALOGUE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
         PPVView view;
-        const auto first = view.getActiveStreams(); // answered at once
-        view.clearStreams();
+        view.reload(); // answered at once
+        const auto first = view.getActiveStreams();
         std::vector<StreamInfoPtr> workerRows;
-        std::thread worker([&] { workerRows = view.getActiveStreams(); });
+        std::thread worker([&] {
+            view.reload();
+            workerRows = view.getActiveStreams();
+        });
         const bool arrived = server.waitForRequests(2);
         // The download runs: another thread is not held up and gets the list
         // held until then.
@@ -357,16 +370,12 @@ private slots:
         QVERIFY(workerRows.front().get() != first.front().get());
     }
 
-    void requestsNeverDownloadWhenOff()
+    void requestsNeverDownload()
     {
         PPVView view;
-        QVERIFY(view.getDownloadOnRequest());
-        view.setDownloadOnRequest(false);
-        QVERIFY(!view.getDownloadOnRequest());
         // Nothing loaded yet: no rows, and no request reaches the server.
         QVERIFY(view.getActiveStreams().empty());
-        QVERIFY(!view.getAllStreams(false));
-        QVERIFY(!view.getAllStreams(true));
+        QVERIFY(!view.getAllStreams());
         view.searchForString("a");
         QVERIFY(view.getActiveStreams().empty());
         QCOMPARE(m_service->requestCount("/getppv.php"), 0);
@@ -381,13 +390,13 @@ private slots:
         QCOMPARE(ids(rows), (QList<int>{1, 2, 3}));
         QCOMPARE(rows.front().get(), loaded->at(1).get());
 
-        // A forgotten list stays held: the next request does not download.
+        // A changed catalogue on the server: the held list stays, the next
+        // request does not download.
         m_service->setPpvMovies({movie(9, "New")});
-        view.clearStreams();
         rows = view.getActiveStreams();
         QCOMPARE(ids(rows), (QList<int>{1, 2, 3}));
         QCOMPARE(rows.front().get(), loaded->at(1).get());
-        QCOMPARE(view.getAllStreams(true).get(), loaded.get());
+        QCOMPARE(view.getAllStreams().get(), loaded.get());
         QCOMPARE(m_service->requestCount("/getppv.php"), 1);
 
         // Only reload brings the new catalogue, with the adult switch set
@@ -399,14 +408,14 @@ private slots:
         QCOMPARE(m_service->requestCount("/getppv.php"), 2);
     }
 
-    void failedReloadWhenOff_data()
+    void failedReload_data()
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("status");
         QTest::newRow("server error") << QByteArray() << 500;
         QTest::newRow("not well-formed") << QByteArray("<PPVResponse><PPV>") << 0;
     }
-    void failedReloadWhenOff()
+    void failedReload()
     {
         QFETCH(QByteArray, body);
         QFETCH(int, status);
@@ -418,7 +427,6 @@ private slots:
         };
         fail();
         PPVView view;
-        view.setDownloadOnRequest(false);
         QTest::failOnWarning(QRegularExpression(".*"));
         QVERIFY(!view.reload());
         QCOMPARE(m_service->requestCount("/getppv.php"), 1);
@@ -448,11 +456,10 @@ private slots:
         HeldServer server("/getppv.php", ppvXml(entryXml("1", "false", "Only"), QByteArray()), 2);
         qputenv("QUORVANTEL_CATALOGUE_HOST", QByteArray("127.0.0.1:") + QByteArray::number(server.port()));
         PPVView view;
-        view.getActiveStreams();
-        view.clearStreams();
-        std::thread requester([&] { view.getActiveStreams(); });
+        view.reload();
+        std::thread requester([&] { view.reload(); });
         const bool arrived = server.waitForRequests(2);
-        // A reload while a request's download runs does not take that
+        // A reload while another reload's download runs does not take that
         // download's list for its own: it downloads once that one is done.
         std::shared_ptr<const StreamList> reloaded;
         std::thread reloader([&] { reloaded = view.reload(); });
@@ -467,7 +474,7 @@ private slots:
         QCOMPARE(server.requests(), 3);
         QVERIFY(reloaded);
         QCOMPARE(ids(*reloaded), QList<int>{1});
-        QCOMPARE(view.getAllStreams(false).get(), reloaded.get());
+        QCOMPARE(view.getAllStreams().get(), reloaded.get());
     }
 };
 

@@ -1,4 +1,5 @@
 #include "catalogue/Options.h"
+#include "catalogue/StreamOrderIndex.h"
 #include "catalogue/StreamsManager.h"
 #include "catalogue/StreamsView.h"
 #include "service/ReferenceService.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <vector>
 
 using RefService::CatalogueEntry;
 
@@ -58,6 +60,16 @@ std::vector<StreamInfoPtr> reference(std::vector<StreamInfoPtr> rows, int sorter
     if (!ascending)
         std::reverse(rows.begin(), rows.end());
     return rows;
+}
+
+// The records of list at the index's positions.
+std::vector<StreamInfoPtr> atPositions(const StreamList &list, const std::vector<std::uint32_t> &positions)
+{
+    std::vector<StreamInfoPtr> out;
+    out.reserve(positions.size());
+    for (std::uint32_t pos : positions)
+        out.push_back(list[pos]);
+    return out;
 }
 
 bool samePointers(const std::vector<StreamInfoPtr> &a, const std::vector<StreamInfoPtr> &b)
@@ -316,6 +328,12 @@ private slots:
         }
         StreamsManager manager;
         load(manager, entries);
+        // The order index on its own: the whole list, ascending.
+        {
+            const auto list = manager.getAllStreams();
+            StreamOrderIndex index(list);
+            QVERIFY(samePointers(atPositions(*list, index.order(sorter)), reference(*list, sorter, true)));
+        }
         StreamsView all(&manager, StreamsView::FILTER_ALL);
         StreamsView radio(&manager, StreamsView::FILTER_RADIO);
         for (StreamsView *view : {&all, &radio}) {
@@ -380,15 +398,84 @@ private slots:
 
     void prepared()
     {
+        // Views built before the load: the load publishes the new list with
+        // its order index, prepared, and every view of the list uses it.
         StreamsManager manager;
-        load(manager, {entry(3, "c", "Radio"), entry(1, "B"), entry(2, "a")});
-        StreamsView::prepareStreams(manager.getAllStreams());
-        StreamsView::prepareStreams(nullptr);
         StreamsView all(&manager, StreamsView::FILTER_ALL);
+        StreamsView tv(&manager, StreamsView::FILTER_TV);
+        load(manager, {entry(3, "c", "Radio"), entry(1, "B"), entry(2, "a")});
+        const StreamsManager::Snapshot snapshot = manager.snapshot();
+        QVERIFY(snapshot.order);
+        QCOMPARE(snapshot.order->list.get(), snapshot.streams.get());
+        StreamsView::prepareStreams(snapshot.streams);
+        StreamsView::prepareStreams(nullptr);
         QCOMPARE(ids(all.getActiveStreams()), (QList<int>{2, 1, 3}));
+        QCOMPARE(ids(tv.getActiveStreams()), (QList<int>{2, 1}));
         all.selectSorter(StreamsView::SORT_CATEGORY, false);
         all.searchForString("b");
         QCOMPARE(ids(all.getActiveStreams()), (QList<int>{1}));
+        // An emptied catalogue comes with an index of its own.
+        manager.flushCache();
+        const StreamsManager::Snapshot flushed = manager.snapshot();
+        QVERIFY(flushed.order);
+        QCOMPARE(flushed.order->list.get(), flushed.streams.get());
+        all.selectCategory(0);
+        QVERIFY(all.getActiveStreams().empty());
+    }
+
+    void orderIndexAlone()
+    {
+        // An index of a list that no manager published, asked from several
+        // threads at once while its own thread prepares it: every column's
+        // order is the comparator's, and the fields and search texts are the
+        // records'.
+        StreamList list;
+        const QStringList names{"b", "A", "a", "\u00C4rlig", "\u00E4rlig", "", "zz", "Z"};
+        for (int i = 0; i < 400; ++i) {
+            auto s = std::make_shared<StreamInfo>();
+            s->setId((i * 37) % 101 - 50);
+            s->setName(names[i % names.size()] + QString::number(i % 3));
+            s->setCategory(names[(i / 3) % names.size()]);
+            s->setCountry(names[(i / 5) % names.size()]);
+            s->setLanguage(names[(i / 7) % names.size()]);
+            s->setFormat(i % 2 ? QStringLiteral("WMP") : QStringLiteral("wmp"));
+            s->setBitrate((i % 9) * 100);
+            s->setLive(i % 4 == 0);
+            if (i % 6)
+                s->setType(i % 2 ? QStringLiteral("TV") : QStringLiteral("Radio"));
+            list.push_back(s);
+        }
+        const auto shared = std::make_shared<const StreamList>(list);
+        StreamOrderIndex index(shared);
+        index.prepareInBackground();
+        index.prepareInBackground(); // a second call starts nothing more
+        std::atomic<int> wrong{0};
+        std::vector<std::thread> askers;
+        for (int t = 0; t < 3; ++t) {
+            askers.emplace_back([&, t] {
+                for (int k = 0; k < StreamsView::NUM_SORTERS; ++k) {
+                    const int column = (k + 3 * t) % StreamsView::NUM_SORTERS;
+                    if (!samePointers(atPositions(*shared, index.order(column)), reference(list, column, true)))
+                        ++wrong;
+                }
+            });
+        }
+        for (auto &asker : askers)
+            asker.join();
+        QCOMPARE(wrong.load(), 0);
+        QVERIFY(samePointers(atPositions(*shared, index.order(-1)), reference(list, StreamsView::SORT_ID, true)));
+        const StreamOrderIndex::Fields &f = index.fields();
+        const StreamOrderIndex::Texts &t = index.texts();
+        for (std::size_t i = 0; i < list.size(); ++i) {
+            const StreamInfo &s = *list[i];
+            QCOMPARE(f.id[i], s.getId());
+            QCOMPARE(f.category[i], s.getCategoryId());
+            QCOMPARE(f.country[i], s.getCountryId());
+            QCOMPARE(f.typeTexts[f.type[i]], s.getType());
+            QCOMPARE(t.name(std::uint32_t(i)).toString(), s.getName().toUpper());
+            QCOMPARE(t.categoryTexts[t.category[i]], s.getCategory().toUpper());
+            QCOMPARE(t.countryTexts[t.country[i]], s.getCountry().toUpper());
+        }
     }
 
     void loadWhileReading()

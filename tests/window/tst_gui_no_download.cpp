@@ -108,9 +108,6 @@ void TestGuiNoDownload::tablesNeverDownload()
         if (hang)
             service->holdReplies(path);
     }
-    // The state of the pay-per-view view from the start of a reload until
-    // its download ends: the list is forgotten, the rows still held.
-    gui.pPVView->clearStreams();
 
     QCOMPARE(gui.cBottomTab->currentWidget(), gui.bottomTab(1));
     typeSearch(gui, QStringLiteral("Movie"));

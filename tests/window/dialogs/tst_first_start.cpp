@@ -234,7 +234,7 @@ private slots:
         QCOMPARE(Options::evalPasswd(QString()), manager.getAdultVisible());
         QCOMPARE(modeElement(), QByteArray("<Mode>false</Mode>"));
         // The pay-per-view list leaves the adult movies out too.
-        const auto movies = ppv.getAllStreams(true);
+        const auto movies = ppv.reload();
         QVERIFY(movies && !movies->empty());
         for (const StreamInfoPtr &movie : *movies)
             QVERIFY(!movie->getAdult());

@@ -570,7 +570,7 @@ private slots:
         StreamsManager manager;
         PPVView ppv;
         applyStartRule(manager, ppv);
-        auto all = ppv.getAllStreams(true);
+        auto all = ppv.reload();
         QVERIFY(all && !all->empty());
         QVERIFY(adultCount(all) > 0);
 
@@ -580,7 +580,7 @@ private slots:
             driver.clickButton(QStringLiteral("Hide adult content"));
             ParentalFilterFlow::run(&window, manager, ppv, [] {});
         }
-        all = ppv.getAllStreams(true);
+        all = ppv.reload();
         QVERIFY(all && !all->empty());
         QCOMPARE(adultCount(all), 0);
         {
@@ -589,7 +589,7 @@ private slots:
             ParentalFilterFlow::run(&window, manager, ppv, [] {});
         }
         QVERIFY(manager.getAdultVisible());
-        all = ppv.getAllStreams(true);
+        all = ppv.reload();
         QVERIFY(adultCount(all) > 0);
         qunsetenv("QUORVANTEL_CATALOGUE_HOST");
     }
