@@ -9,7 +9,7 @@
 #include "catalogue/StreamsManager.h"
 #include "catalogue/StreamsView.h"
 #include "window/BottomList.h"
-#include "window/GuiJobs.h"
+#include "window/CatalogueLoad.h"
 #include "window/ProgramUpdate.h"
 #include "window/RecordTable.h"
 #include "window/TabFolder.h"

@@ -53,8 +53,8 @@ class ProgramUpdateThread;
 // catalogue in the background and rebuilds its tables after every load.
 //
 // Everything here runs on the UI thread. The catalogue load and its progress
-// animation run on worker threads that reach the window only through queued
-// calls; the window joins them before it goes.
+// animation run on worker threads (DatabaseLoadThread) that reach the window
+// only through queued signals; the window joins them before it goes.
 class Gui : public QMainWindow, public TableHost
 {
     Q_OBJECT
@@ -137,8 +137,8 @@ public:
     // The identifier of the load started last (0 before the first).
     quint64 lastLoadId() const { return m_nextLoadId - 1; }
 
-    // Tasks the background jobs post to the UI thread. None does anything
-    // once the window has been shut down.
+    // What the catalogue load's reports run on the UI thread. None does
+    // anything once the window has been shut down.
     void progressStarted();
     // A step of the load's animation; ignored once that load's outcome is
     // shown.
@@ -349,9 +349,6 @@ protected:
     void tableCallEnded() override;
 
 private:
-    friend class DatabaseLoadThread;
-    friend class FakeProgressThread;
-
     void createContents();
     void buildLayout();
     void buildStatusBar();
