@@ -20,11 +20,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPointer>
 #include <QProgressBar>
-#include <chrono>
-#include <cstdio>
+#include <exception>
 #include <optional>
-#include <stdexcept>
 
 namespace {
 
