@@ -4,9 +4,9 @@
 #include "catalogue/LangMsg.h"
 #include "catalogue/PPVView.h"
 #include "catalogue/StreamsView.h"
-#include "window/Gui.h"
 #include "window/RecordTable.h"
 #include "window/TabFolder.h"
+#include "window/TableHost.h"
 
 #include <QHeaderView>
 #include <QLineEdit>
@@ -17,14 +17,14 @@
 
 BottomList::BottomList(TabFolder *parent, const QString &text, int style, const QStringList &streamColNames,
                        const QList<int> &streamColumnWith, const QList<int> &streamSorterIdentifier,
-                       StreamsView *view, Gui *gui, const QIcon &image)
+                       StreamsView *view, TableHost *host, const QIcon &image)
     : QWidget(nullptr),
       parentFolder(parent),
       streamColNames(streamColNames),
       streamColumnWith(streamColumnWith),
       streamSorterIdentifier(streamSorterIdentifier),
       view(view),
-      gui(gui),
+      host(host),
       m_title(text)
 {
     if (dynamic_cast<PPVView *>(view))
@@ -57,7 +57,7 @@ void BottomList::createContents()
     else
         provider = std::make_unique<StreamsTableLabelAndColorProvider>();
     tableViewer = new RecordTableModel(streamColNames, std::move(provider), nullptr);
-    table = new RecordTableView(gui, tableViewer, this);
+    table = new RecordTableView(host, tableViewer, this);
     layout->addWidget(table);
 
     for (int i = 0; i < streamColNames.size(); ++i) {
@@ -86,22 +86,23 @@ void BottomList::createContents()
 
     table->setInput(view->getActiveStreams());
 
-    connect(table, &QTableView::doubleClicked, this, [this] { gui->actionPlay->run(); });
-    connect(table, &RecordTableView::mousePressed, this, [this] { gui->tableTouched(table); });
-    connect(table, &RecordTableView::selectionChangedByAnyone, this, [this] { gui->tableTouched(table); });
+    connect(table, &QTableView::doubleClicked, this, [this] { host->tableDoubleClicked(table); });
+    connect(table, &RecordTableView::mousePressed, this, [this] { host->tableTouched(table); });
+    connect(table, &RecordTableView::selectionChangedByAnyone, this, [this] { host->tableTouched(table); });
 
     if (m_kind != PayPerViewTab) {
+        using Command = TableHost::TableCommand;
         QStringList texts = {LangMsg::getMsg(QStringLiteral("CONTEXTMENU_TV_PLAY")),
                              LangMsg::getMsg(QStringLiteral("CONTEXTMENU_TV_ADDFAVORITE"))};
-        QList<GuiAction *> actions = {gui->actionPlayFromCurrentTable, gui->actionCurrentTableFavorite};
+        QList<Command> commands = {Command::PlayFromTable, Command::AddFavorite};
         if (m_kind == StreamTab) {
             texts << LangMsg::getMsg(QStringLiteral("CONTEXTMENU_TV_REPORTBROKENLINK"));
-            actions << gui->actionReportBrokenLink;
+            commands << Command::ReportBrokenLink;
         }
-        Gui::attachContextMenu(table, gui->menu(table, texts, actions));
+        host->attachTableMenu(table, texts, commands);
         // A menu opened from the keyboard comes without a mouse press: it
         // makes the table current all the same.
-        connect(table, &QWidget::customContextMenuRequested, this, [this] { gui->tableTouched(table); });
+        connect(table, &QWidget::customContextMenuRequested, this, [this] { host->tableTouched(table); });
     }
 }
 
@@ -113,15 +114,7 @@ void BottomList::setSortList(int, bool descending)
 
 void BottomList::setSelected()
 {
-    gui->currentTableViewer = tableViewer;
-    gui->currentView = view;
-    TabFolder *favorites = gui->cTabFavLoc;
-    const int index = m_kind == PayPerViewTab ? 1 : 0;
-    if (favorites && index < favorites->count())
-        favorites->setCurrentIndex(index);
-    gui->setPlayEnabled(true);
-    gui->searchText->setEnabled(m_kind != PayPerViewTab);
-    gui->actionSearch->run();
+    host->tabSelected(tableViewer, view, m_kind == PayPerViewTab);
 }
 
 std::vector<StreamInfoPtr> BottomList::sortedRows()

@@ -9,11 +9,11 @@
 #include <QWidget>
 #include <vector>
 
-class Gui;
 class RecordTableModel;
 class RecordTableView;
 class StreamsView;
 class TabFolder;
+class TableHost;
 
 // One tab of the stream tab folder: a table over one view's rows (a stream
 // list, the Icecast directory or the pay-per-view catalogue), with sorting by
@@ -35,13 +35,13 @@ public:
 
     BottomList(TabFolder *parent, const QString &text, int style, const QStringList &streamColNames,
                const QList<int> &streamColumnWith, const QList<int> &streamSorterIdentifier, StreamsView *view,
-               Gui *gui, const QIcon &image);
+               TableHost *host, const QIcon &image);
     ~BottomList() override;
 
     // Sorts the view by identifier (whatever sorter is given), descending
     // when the flag is set; the table keeps its rows until the next re-input.
     virtual void setSortList(int sorter, bool descending);
-    // Makes this tab the window's current one (tab activation).
+    // Makes this tab the host's current one (tab activation).
     virtual void setSelected();
     // Hands the table the view's rows again.
     virtual void setInputRefresh();
@@ -63,7 +63,7 @@ public:
     QList<int> streamColumnWith;
     QList<int> streamSorterIdentifier;
     StreamsView *view;
-    Gui *gui;
+    TableHost *host;
     RecordTableModel *tableViewer = nullptr;
     RecordTableView *table = nullptr;
 

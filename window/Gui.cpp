@@ -9,7 +9,7 @@
 #include "catalogue/StreamsManager.h"
 #include "catalogue/StreamsView.h"
 #include "window/BottomList.h"
-#include "window/GuiJobs.h"
+#include "window/CatalogueLoad.h"
 #include "window/ProgramUpdate.h"
 #include "window/RecordTable.h"
 #include "window/TabFolder.h"
@@ -507,4 +507,43 @@ void Gui::showTulError(const TulException &error)
         tulErrorDialog(error.getTitle(), error.getMsg(), this, error.getStackTrace(), error.getMessage());
     else
         tulErrorDialog(error.getTitle(), error.getMsg(), this);
+}
+
+// --- What the tables ask of the window ------------------------------------------
+
+void Gui::tableDoubleClicked(RecordTableView *)
+{
+    actionPlay->run();
+}
+
+void Gui::tabSelected(RecordTableModel *rows, StreamsView *view, bool payPerView)
+{
+    currentTableViewer = rows;
+    currentView = view;
+    TabFolder *favorites = cTabFavLoc;
+    const int index = payPerView ? 1 : 0;
+    if (favorites && index < favorites->count())
+        favorites->setCurrentIndex(index);
+    setPlayEnabled(true);
+    searchText->setEnabled(!payPerView);
+    actionSearch->run();
+}
+
+void Gui::attachTableMenu(RecordTableView *table, const QStringList &texts, const QList<TableCommand> &commands)
+{
+    QList<GuiAction *> actions;
+    for (TableCommand command : commands) {
+        switch (command) {
+        case TableCommand::PlayFromTable:
+            actions << actionPlayFromCurrentTable;
+            break;
+        case TableCommand::AddFavorite:
+            actions << actionCurrentTableFavorite;
+            break;
+        case TableCommand::ReportBrokenLink:
+            actions << actionReportBrokenLink;
+            break;
+        }
+    }
+    attachContextMenu(table, menu(table, texts, actions));
 }

@@ -3,6 +3,7 @@
 #include "catalogue/StreamInfo.h"
 #include "catalogue/TulException.h"
 #include "window/GuiAction.h"
+#include "window/TableHost.h"
 #include "window/players/MediaPlayer.h"
 
 #include <QColor>
@@ -52,9 +53,9 @@ class ProgramUpdateThread;
 // catalogue in the background and rebuilds its tables after every load.
 //
 // Everything here runs on the UI thread. The catalogue load and its progress
-// animation run on worker threads that reach the window only through queued
-// calls; the window joins them before it goes.
-class Gui : public QMainWindow
+// animation run on worker threads (DatabaseLoadThread) that reach the window
+// only through queued signals; the window joins them before it goes.
+class Gui : public QMainWindow, public TableHost
 {
     Q_OBJECT
 public:
@@ -136,8 +137,8 @@ public:
     // The identifier of the load started last (0 before the first).
     quint64 lastLoadId() const { return m_nextLoadId - 1; }
 
-    // Tasks the background jobs post to the UI thread. None does anything
-    // once the window has been shut down.
+    // What the catalogue load's reports run on the UI thread. None does
+    // anything once the window has been shut down.
     void progressStarted();
     // A step of the load's animation; ignored once that load's outcome is
     // shown.
@@ -161,27 +162,14 @@ public:
     void removeAdultTabs();
     // The table a row of which was just touched becomes the current one
     // (never a table of a page that has gone, see retireTab).
-    void tableTouched(RecordTableView *table);
+    void tableTouched(RecordTableView *table) override;
     BottomList *bottomTab(int slot) const;
     // Tabs of the stream folder in slot order (empty slots left out).
     QList<BottomList *> liveTabs() const;
 
-    // A call that a table started: one of its input events (a double-click
-    // that plays, a drag, a key) or an entry of its context menu. Such a
-    // call may run a nested event loop (a dialog, a message box, a drag) in
-    // which a rebuild replaces the tables; while any is held, no tab is
-    // deleted (retireTab).
-    class TableCall
-    {
-    public:
-        explicit TableCall(Gui *gui);
-        ~TableCall();
-        TableCall(const TableCall &) = delete;
-        TableCall &operator=(const TableCall &) = delete;
-
-    private:
-        Gui *m_gui;
-    };
+    // A call that a table started (TableHost::TableCall) may run a nested
+    // event loop in which a rebuild replaces the tables; while any is held,
+    // no tab is deleted (retireTab).
     // A tab page of the stream or favourites folder goes: the window lets go
     // of every table and model in it at once. The page is deleted at once
     // when no table call runs; else it leaves its folder, hidden with its
@@ -191,11 +179,23 @@ public:
     // Drag and drop of streams onto the favourites: the program's own drags
     // only, recognised by a MIME type and a token of this window.
     static const char *const STREAM_MIME_TYPE;
-    QMimeData *streamDragData(const StreamInfoPtr &stream);
-    bool isStreamDrag(const QMimeData *data) const;
+    QMimeData *streamDragData(const StreamInfoPtr &stream) override;
+    bool isStreamDrag(const QMimeData *data) const override;
     StreamInfoPtr draggedStream(const QMimeData *data) const;
-    void dropStream(const QMimeData *data);
-    void streamDragFinished();
+    void dropStream(const QMimeData *data) override;
+    void streamDragFinished() override;
+
+    // The rest of what the tables ask of the window (TableHost).
+    // A double-click plays the selected row (the play action).
+    void tableDoubleClicked(RecordTableView *table) override;
+    // A stream tab became the current one: its rows and view become the
+    // window's current ones, the favourites folder shows the matching page,
+    // play is enabled, the search field only outside pay-per-view, and the
+    // search runs.
+    void tabSelected(RecordTableModel *rows, StreamsView *view, bool payPerView) override;
+    // The context menu runs the window's actions (Gui::menu).
+    void attachTableMenu(RecordTableView *table, const QStringList &texts,
+                         const QList<TableCommand> &commands) override;
 
     // --- Playback (the playback control's place: GuiPlayback.cpp) ---------------
     void runPlay();
@@ -345,11 +345,10 @@ signals:
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void tableCallStarted() override;
+    void tableCallEnded() override;
 
 private:
-    friend class DatabaseLoadThread;
-    friend class FakeProgressThread;
-
     void createContents();
     void buildLayout();
     void buildStatusBar();

@@ -1,8 +1,7 @@
-// The catalogue load and its progress animation, and the work they hand to
-// the UI thread: the rebuild of the stream tabs after a load and the display
+// The window's side of the catalogue load (window/CatalogueLoad.h): the
+// start of a load, and the work its reports hand to the UI thread: the
+// progress bar, the rebuild of the stream tabs after a load and the display
 // of a failed one.
-#include "window/GuiJobs.h"
-
 #include "catalogue/IcecastView.h"
 #include "catalogue/LangMsg.h"
 #include "catalogue/Options.h"
@@ -10,6 +9,7 @@
 #include "catalogue/StreamsManager.h"
 #include "catalogue/StreamsView.h"
 #include "window/BottomList.h"
+#include "window/CatalogueLoad.h"
 #include "window/Gui.h"
 #include "window/RecordTable.h"
 #include "window/TabFolder.h"
@@ -20,236 +20,90 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPointer>
 #include <QProgressBar>
-#include <chrono>
-#include <cstdio>
+#include <exception>
 #include <optional>
-#include <stdexcept>
 
 namespace {
 
-// Runs task on the UI thread, after the events already waiting there. The
-// receiver must outlive the call: the window joins its workers before it
-// goes, and a task still queued then is dropped with the window.
+// Runs a report of the catalogue load on the UI thread: an exception that
+// escapes it is printed and goes no further.
 template<typename Task>
-void postToUi(Gui *gui, Task task)
+void runReport(Task &&task)
 {
-    QMetaObject::invokeMethod(
-        gui,
-        [task = std::move(task)]() mutable {
-            try {
-                task();
-            } catch (const std::exception &e) {
-                printEscapedException("background job task", &e);
-            } catch (...) {
-                printEscapedException("background job task", nullptr);
-            }
-        },
-        Qt::QueuedConnection);
+    try {
+        task();
+    } catch (const std::exception &e) {
+        printEscapedException("background job task", &e);
+    } catch (...) {
+        printEscapedException("background job task", nullptr);
+    }
 }
 
 } // namespace
-
-// --- FakeProgressThread ---------------------------------------------------------
-
-FakeProgressThread::FakeProgressThread(Gui *gui, quint64 loadId) : m_gui(gui), m_loadId(loadId)
-{
-}
-
-FakeProgressThread::~FakeProgressThread()
-{
-    interrupt();
-    join();
-}
-
-void FakeProgressThread::start()
-{
-    m_thread = std::jthread([this](std::stop_token stop) { run(stop); });
-}
-
-void FakeProgressThread::interrupt()
-{
-    if (m_thread.joinable())
-        m_thread.request_stop();
-}
-
-void FakeProgressThread::join()
-{
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-void FakeProgressThread::run(std::stop_token stop)
-{
-    Gui *gui = m_gui;
-    const quint64 loadId = m_loadId;
-    postToUi(gui, [gui] { gui->progressStarted(); });
-    for (int step = 1; step <= STEPS; ++step) {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait_for(lock, stop, std::chrono::milliseconds(STEP_MS), [] { return false; });
-        }
-        if (stop.stop_requested()) {
-            postToUi(gui, [gui] { gui->progressStopped(); });
-            return;
-        }
-        postToUi(gui, [gui, loadId, step] { gui->progressStep(loadId, step); });
-    }
-    // After the last step the bar stays as it is.
-}
-
-// --- DatabaseLoadThread ---------------------------------------------------------
-
-DatabaseLoadThread::DatabaseLoadThread(Gui *gui, quint64 loadId)
-    : m_gui(gui), m_loadId(loadId), m_manager(gui->manager), m_icecastView(gui->icecastView), m_ppvView(gui->pPVView)
-{
-}
-
-DatabaseLoadThread::~DatabaseLoadThread()
-{
-    requestStop();
-    join();
-}
-
-void DatabaseLoadThread::start()
-{
-    m_running = true;
-    m_thread = std::jthread([this](std::stop_token stop) { run(stop); });
-}
-
-void DatabaseLoadThread::requestStop()
-{
-    if (m_thread.joinable())
-        m_thread.request_stop();
-}
-
-void DatabaseLoadThread::join()
-{
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-bool DatabaseLoadThread::isRunning() const
-{
-    return m_running.load();
-}
-
-void DatabaseLoadThread::run(std::stop_token stop)
-{
-    Gui *gui = m_gui;
-    FakeProgressThread progress(gui, m_loadId);
-    progress.start();
-
-    bool gotStreamsFinal = false;
-    std::optional<TulException> failure;
-    m_previousStreams = m_manager->getAllStreams();
-    try {
-        gotStreamsFinal = m_manager->fetchStreams(stop);
-    } catch (const TulException &e) {
-        failure = e;
-    } catch (const std::exception &e) {
-        failure = TulException(QStringLiteral("Error"), e);
-    } catch (...) {
-        failure = TulException(QStringLiteral("Error"));
-    }
-
-    // The views' sort orders and search texts of the new catalogue are
-    // computed here, so the tables fill at once on the UI thread.
-    // A stop request (the window closing) ends the load here: its downloads
-    // have ended at once, and nothing more is fetched or prepared.
-    if (!failure && stop.stop_requested())
-        failure = TulException(QStringLiteral("ConnectError"), std::runtime_error("The load was stopped"));
-
-    if (!failure) {
-        try {
-            StreamsView::prepareStreams(m_manager->getAllStreams());
-        } catch (const std::exception &e) {
-            std::fprintf(stderr, "Catalogue views: %s\n", e.what());
-        }
-    }
-
-    // The directory's first download and every pay-per-view download happen
-    // here, off the UI thread (the window's views never download when the
-    // tables ask them for rows); the rebuild learns from these lists which
-    // of their tabs to make.
-    std::vector<StreamInfoPtr> icecastRows;
-    std::vector<StreamInfoPtr> ppvRows;
-    if (!failure) {
-        try {
-            if (auto list = m_icecastView->load(stop))
-                icecastRows.assign(list->begin(), list->end());
-        } catch (const std::exception &e) {
-            std::fprintf(stderr, "Icecast directory: %s\n", e.what());
-        }
-        try {
-            if (auto list = m_ppvView->reload(stop))
-                ppvRows.assign(list->begin(), list->end());
-        } catch (const std::exception &e) {
-            std::fprintf(stderr, "Pay-per-view catalogue: %s\n", e.what());
-        }
-    }
-
-    progress.interrupt();
-    progress.join();
-
-    if (!failure) {
-        // From the rebuild on, this load's animation steps change nothing.
-        // Only this load's: the running flag is cleared before the rebuild
-        // runs, so a reload may already have started the next animation.
-        const quint64 loadId = m_loadId;
-        postToUi(gui, [gui, loadId, gotStreamsFinal, icecastRows = std::move(icecastRows),
-                       ppvRows = std::move(ppvRows)] {
-            quint64 animating = loadId;
-            gui->m_animatingLoad.compare_exchange_strong(animating, 0);
-            gui->rebuildAfterLoad(gotStreamsFinal, icecastRows, ppvRows);
-        });
-    } else {
-        // The failure is shown on the UI thread while this load waits, so no
-        // reload starts before the user has seen it. A stop request (the
-        // window closing) ends the wait.
-        struct HandOver
-        {
-            std::mutex mutex;
-            std::condition_variable_any shown;
-            bool done = false;
-        };
-        auto handOver = std::make_shared<HandOver>();
-        const TulException error = *failure;
-        postToUi(gui, [gui, error, handOver] {
-            struct Done
-            {
-                HandOver &h;
-                ~Done()
-                {
-                    {
-                        std::lock_guard<std::mutex> lock(h.mutex);
-                        h.done = true;
-                    }
-                    h.shown.notify_all();
-                }
-            } done{*handOver};
-            gui->showLoadFailure(error);
-        });
-        std::unique_lock<std::mutex> lock(handOver->mutex);
-        handOver->shown.wait(lock, stop, [&] { return handOver->done; });
-    }
-
-    const bool succeeded = !failure;
-    gui->fakeProgressRunning = false;
-    m_running = false;
-    postToUi(gui, [gui, succeeded] { gui->loadEnded(succeeded); });
-}
 
 // --- The window's side -----------------------------------------------------------
 
 std::unique_ptr<DatabaseLoadThread> Gui::getDatabase()
 {
-    return std::make_unique<DatabaseLoadThread>(this, m_nextLoadId++);
+    auto load = std::make_unique<DatabaseLoadThread>(m_nextLoadId++, manager, icecastView, pPVView,
+                                                     &fakeProgressRunning);
+    // The load reports from its threads; each report runs on the UI thread,
+    // after the events already waiting there. The window joins the load
+    // before it goes, and a report still queued then is dropped with it.
+    DatabaseLoadThread *source = load.get();
+    connect(
+        source, &DatabaseLoadThread::progressStarted, this, [this] { runReport([this] { progressStarted(); }); },
+        Qt::QueuedConnection);
+    connect(
+        source, &DatabaseLoadThread::progressStep, this,
+        [this](quint64 loadId, int step) { runReport([&] { progressStep(loadId, step); }); }, Qt::QueuedConnection);
+    connect(
+        source, &DatabaseLoadThread::progressStopped, this, [this] { runReport([this] { progressStopped(); }); },
+        Qt::QueuedConnection);
+    connect(
+        source, &DatabaseLoadThread::rowsReady, this,
+        [this](quint64 loadId, bool gotStreamsFinal, const std::vector<StreamInfoPtr> &icecastRows,
+               const std::vector<StreamInfoPtr> &ppvRows) {
+            runReport([&] {
+                // From the rebuild on, this load's animation steps change
+                // nothing. Only this load's: the running flag is cleared
+                // before the rebuild runs, so a reload may already have
+                // started the next animation.
+                quint64 animating = loadId;
+                m_animatingLoad.compare_exchange_strong(animating, 0);
+                rebuildAfterLoad(gotStreamsFinal, icecastRows, ppvRows);
+            });
+        },
+        Qt::QueuedConnection);
+    QPointer<DatabaseLoadThread> waiting(source);
+    connect(
+        source, &DatabaseLoadThread::failed, this,
+        [this, waiting](quint64, const TulException &error) {
+            // The load waits until the failure has been shown (whatever
+            // became of the display).
+            struct Shown
+            {
+                const QPointer<DatabaseLoadThread> &load;
+                ~Shown()
+                {
+                    if (load)
+                        load->acknowledgeFailure();
+                }
+            } shown{waiting};
+            runReport([&] { showLoadFailure(error); });
+        },
+        Qt::QueuedConnection);
+    connect(
+        source, &DatabaseLoadThread::ended, this,
+        [this](quint64, bool succeeded) { runReport([&] { loadEnded(succeeded); }); }, Qt::QueuedConnection);
+    return load;
 }
 
 std::unique_ptr<FakeProgressThread> Gui::fakeProgress(quint64 loadId)
 {
-    return std::make_unique<FakeProgressThread>(this, loadId);
+    return std::make_unique<FakeProgressThread>(loadId);
 }
 
 void Gui::startDatabaseLoad()

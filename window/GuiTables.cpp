@@ -30,18 +30,18 @@ QList<BottomList *> Gui::liveTabs() const
     return tabs;
 }
 
-Gui::TableCall::TableCall(Gui *gui) : m_gui(gui)
+void Gui::tableCallStarted()
 {
-    ++m_gui->m_tableCalls;
+    ++m_tableCalls;
 }
 
-Gui::TableCall::~TableCall()
+void Gui::tableCallEnded()
 {
-    if (--m_gui->m_tableCalls > 0 || m_gui->m_retiredTabs.isEmpty())
+    if (--m_tableCalls > 0 || m_retiredTabs.isEmpty())
         return;
     // The last call has returned to the code of the table that started it:
     // its pages go once that code has returned to the event loop.
-    const QList<QPointer<QWidget>> retired = std::exchange(m_gui->m_retiredTabs, {});
+    const QList<QPointer<QWidget>> retired = std::exchange(m_retiredTabs, {});
     for (const QPointer<QWidget> &page : retired) {
         if (page)
             page->deleteLater();

@@ -1,6 +1,7 @@
 #include "window/RecordTable.h"
 
 #include "window/Gui.h"
+#include "window/TableHost.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -255,8 +256,8 @@ Qt::ItemFlags RecordTableModel::flags(const QModelIndex &index) const
 
 // --- View ---------------------------------------------------------------------
 
-RecordTableView::RecordTableView(Gui *gui, RecordTableModel *model, QWidget *parent)
-    : QTableView(parent), m_gui(gui), m_model(model)
+RecordTableView::RecordTableView(TableHost *host, RecordTableModel *model, QWidget *parent)
+    : QTableView(parent), m_host(host), m_model(model)
 {
     if (!m_model->parent())
         m_model->setParent(this);
@@ -365,7 +366,7 @@ bool RecordTableView::event(QEvent *event)
 {
     if (!isUserInput(event->type()))
         return QTableView::event(event);
-    Gui::TableCall call(m_gui);
+    TableHost::TableCall call(m_host);
     return QTableView::event(event);
 }
 
@@ -373,8 +374,8 @@ bool RecordTableView::viewportEvent(QEvent *event)
 {
     if (!isUserInput(event->type()))
         return QTableView::viewportEvent(event);
-    // The table stays while what this event starts runs (Gui::retireTab).
-    Gui::TableCall call(m_gui);
+    // The table stays while what this event starts runs (the host deletes no table meanwhile).
+    TableHost::TableCall call(m_host);
     if (event->type() == QEvent::MouseButtonPress)
         emit mousePressed();
     return QTableView::viewportEvent(event);
@@ -391,19 +392,19 @@ void RecordTableView::startDrag(Qt::DropActions)
     // The drag runs an event loop of its own, in which the window may
     // rebuild its tabs; the mouse event that started it keeps this table
     // until the drag has ended.
-    Gui *gui = m_gui;
+    TableHost *host = m_host;
     auto *drag = new QDrag(this);
-    drag->setMimeData(gui->streamDragData(record));
+    drag->setMimeData(host->streamDragData(record));
     const QIcon icon = m_model->data(m_model->index(selectionIndex(), 0), Qt::DecorationRole).value<QIcon>();
     if (!icon.isNull())
         drag->setPixmap(icon.pixmap(16, 16));
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
-    gui->streamDragFinished();
+    host->streamDragFinished();
 }
 
 void RecordTableView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (m_dropTarget && m_gui->isStreamDrag(event->mimeData()))
+    if (m_dropTarget && m_host->isStreamDrag(event->mimeData()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -411,7 +412,7 @@ void RecordTableView::dragEnterEvent(QDragEnterEvent *event)
 
 void RecordTableView::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (m_dropTarget && m_gui->isStreamDrag(event->mimeData()))
+    if (m_dropTarget && m_host->isStreamDrag(event->mimeData()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -419,12 +420,12 @@ void RecordTableView::dragMoveEvent(QDragMoveEvent *event)
 
 void RecordTableView::dropEvent(QDropEvent *event)
 {
-    if (!m_dropTarget || !m_gui->isStreamDrag(event->mimeData())) {
+    if (!m_dropTarget || !m_host->isStreamDrag(event->mimeData())) {
         event->ignore();
         return;
     }
     event->acceptProposedAction();
-    m_gui->dropStream(event->mimeData());
+    m_host->dropStream(event->mimeData());
 }
 
 // --- Column resize rule ---------------------------------------------------------

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-class Gui;
 class RecordTableView;
+class TableHost;
 
 // How a table draws its rows: the text and picture of a cell, and the
 // foreground and background of a row (an invalid colour keeps the table's
@@ -117,7 +117,7 @@ class RecordTableView : public QTableView
 {
     Q_OBJECT
 public:
-    RecordTableView(Gui *gui, RecordTableModel *model, QWidget *parent);
+    RecordTableView(TableHost *host, RecordTableModel *model, QWidget *parent);
 
     RecordTableModel *recordModel() const { return m_model; }
     // The selected row, -1 when none.
@@ -147,7 +147,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    Gui *m_gui;
+    TableHost *m_host;
     RecordTableModel *m_model;
     bool m_dragSource = false;
     bool m_dropTarget = false;
