@@ -119,7 +119,7 @@ void BottomList::setSelected()
     const int index = m_kind == PayPerViewTab ? 1 : 0;
     if (favorites && index < favorites->count())
         favorites->setCurrentIndex(index);
-    gui->setPlayEnabled(true);
+    gui->playback()->setPlayEnabled(true);
     gui->searchText->setEnabled(m_kind != PayPerViewTab);
     gui->actionSearch->run();
 }

@@ -8,7 +8,6 @@
 #include "catalogue/PPVView.h"
 #include "catalogue/StreamsManager.h"
 #include "catalogue/StreamsView.h"
-#include "window/BottomList.h"
 #include "window/GuiJobs.h"
 #include "window/ProgramUpdate.h"
 #include "window/RecordTable.h"
@@ -51,19 +50,10 @@ QString rgb(const QColor &c)
 Gui::Gui(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Gui"));
-    currentPlayer = NONE;
+    m_playback = std::make_unique<PlaybackControl>(*this);
     enableStackTrace = true;
-    qtHack = true;
     fakeProgressRunning = false;
-    streamColNames = {msg("TABLECOLUMN_NAME"), msg("TABLECOLUMN_CATEGORY"), msg("TABLECOLUMN_COUNTRY"),
-                      msg("TABLECOLUMN_BITRATE")};
-    streamColumnWith = {113, 110, 75, 75};
-    // The sorter of each column is the one for what the column shows: name,
-    // genre (category), country, quality (bit rate); the pay-per-view tab's
-    // third column is the length, which the tab sorts itself.
-    streamSorterIdentifier = {StreamsView::SORT_NAME, StreamsView::SORT_CATEGORY, StreamsView::SORT_COUNTRY,
-                              StreamsView::SORT_BITRATE};
-    streamSorterIdentifierPPV = {StreamsView::SORT_NAME, StreamsView::SORT_CATEGORY, BottomList::SORT_LENGTH};
+    m_streamTabs = std::make_unique<StreamTabs>(*this);
 
     tulIcon32 = loadIcon(QStringLiteral(":/images/TV32.ico"));
     tulIcon24 = loadIcon(QStringLiteral(":/images/TV24.ico"));
@@ -103,7 +93,7 @@ bool Gui::shutdown()
     qDeleteAll(downloads);
     if (m_releaseThread.joinable())
         m_releaseThread.join();
-    disposePlayer();
+    m_playback->disposePlayer();
     if (trayItem)
         trayItem->hide();
     return wasRunning;
@@ -232,7 +222,7 @@ void Gui::createContents()
     windowIcon.addPixmap(tulIcon16);
     setWindowIcon(windowIcon);
 
-    runStop();
+    m_playback->runStop();
 
     // Bounds, kept within the work area of the monitor the window lies on.
     QScreen *primary = QGuiApplication::primaryScreen();
@@ -388,7 +378,7 @@ void Gui::buildLayout()
     connect(stopButton, &QToolButton::clicked, this, [this] { actionStop->run(); });
     playerFolder->setCornerWidget(corner, Qt::TopRightCorner);
 
-    compositeActivex = new QWidget(playerFolder);
+    auto *compositeActivex = new QWidget(playerFolder);
     compositeActivex->setObjectName(QStringLiteral("compositeActivex"));
     auto *fill = new QVBoxLayout(compositeActivex);
     fill->setContentsMargins(0, 0, 0, 0);
@@ -400,6 +390,7 @@ void Gui::buildLayout()
         compositeActivex->setAutoFillBackground(true);
     }
     playerFolder->addTab(compositeActivex, msg("PLAYER"));
+    m_playback->setCompositeActivex(compositeActivex);
     // A stream that fails to play says so on the status line.
     connect(MediaPlayerStatus::of(compositeActivex), &MediaPlayerStatus::playbackFailed, this,
             [this](const QString &message) { statusLine->setText(message); });
@@ -407,10 +398,10 @@ void Gui::buildLayout()
     horizontalSplit->addWidget(leftColumn);
     horizontalSplit->addWidget(playerFolder);
 
-    setPlayEnabled(false);
-    setPauseEnabled(false);
-    setStopEnabled(false);
-    setFullscreenEnabled(false);
+    m_playback->setPlayEnabled(false);
+    m_playback->setPauseEnabled(false);
+    m_playback->setStopEnabled(false);
+    m_playback->setFullscreenEnabled(false);
     playerFolder->setCurrentIndex(0);
 
     // The stream tab folder, empty until the catalogue is loaded.
@@ -418,7 +409,8 @@ void Gui::buildLayout()
     cBottomTab->setObjectName(QStringLiteral("cBottomTab"));
     folderLook(cBottomTab, true);
     bottomLayout->addWidget(cBottomTab);
-    connect(cBottomTab, &TabFolder::selectedByUser, this, &Gui::bottomTabSelected);
+    connect(cBottomTab, &TabFolder::selectedByUser, this,
+            [this](int index) { m_streamTabs->bottomTabSelected(index); });
 
     buildStatusBar();
     compositLayout->addWidget(statusBar, 0);
