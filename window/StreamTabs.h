@@ -37,8 +37,8 @@ public:
     // The tab in slot goes through the window's retireTab (the view it
     // shows stops being the current one); an empty slot does nothing.
     void removeTab(int slot);
-    // The slot that holds page, if any, becomes empty; the page itself
-    // stays (retireTab's part).
+    // The slot that holds page, if any, becomes empty; the page itself is
+    // left to retireTab.
     void forget(const QWidget *page);
 
     // The stream tabs of a load, each in its slot: the latest, TV, radio and
