@@ -14,14 +14,6 @@ int compareNumbers(int a, int b)
 }
 } // namespace
 
-void StreamsView::prepareStreams(const std::shared_ptr<const StreamList> &streams)
-{
-    // A manager with views prepares the index of each list it publishes on
-    // the loading thread itself (StreamsManager::prepareOrderOnLoad), and a
-    // view of any other list makes the index of its own list.
-    Q_UNUSED(streams);
-}
-
 int StreamsView::StreamInfoSorter::compare(const StreamInfo &a, const StreamInfo &b) const
 {
     int c = 0;

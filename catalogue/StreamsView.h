@@ -106,12 +106,6 @@ public:
     // direction.
     virtual std::vector<StreamInfoPtr> getActiveStreams();
 
-    // Does nothing: what the views need of a manager's list (its order under
-    // every sort column and its search texts) is published with the list,
-    // and a manager with views computes it on the loading thread
-    // (StreamsManager::prepareOrderOnLoad). Without views the first view to
-    // show a list computes its sort order itself.
-    static void prepareStreams(const std::shared_ptr<const StreamList> &streams);
 
 protected:
     // For the Icecast and pay-per-view kinds: no manager and no type.

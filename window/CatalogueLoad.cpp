@@ -140,20 +140,13 @@ void DatabaseLoadThread::run(std::stop_token stop)
         failure = TulException(QStringLiteral("Error"));
     }
 
-    // The views' sort orders and search texts of the new catalogue are
-    // computed here, so the tables fill at once on the UI thread.
+    // The views' sort orders and search texts of the new catalogue were
+    // computed by the manager on this thread when it published the list, so
+    // the tables fill at once on the UI thread.
     // A stop request (the window closing) ends the load here: its downloads
-    // have ended at once, and nothing more is fetched or prepared.
+    // have ended at once, and nothing more is fetched.
     if (!failure && stop.stop_requested())
         failure = TulException(QStringLiteral("ConnectError"), std::runtime_error("The load was stopped"));
-
-    if (!failure) {
-        try {
-            StreamsView::prepareStreams(m_manager->getAllStreams());
-        } catch (const std::exception &e) {
-            std::fprintf(stderr, "Catalogue views: %s\n", e.what());
-        }
-    }
 
     // The directory's first download and every pay-per-view download happen
     // here, off the UI thread (the window's views never download when the

@@ -51,19 +51,10 @@ QString rgb(const QColor &c)
 Gui::Gui(QWidget *parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Gui"));
-    currentPlayer = NONE;
+    m_playback = std::make_unique<PlaybackControl>(*this);
     enableStackTrace = true;
-    qtHack = true;
     fakeProgressRunning = false;
-    streamColNames = {msg("TABLECOLUMN_NAME"), msg("TABLECOLUMN_CATEGORY"), msg("TABLECOLUMN_COUNTRY"),
-                      msg("TABLECOLUMN_BITRATE")};
-    streamColumnWith = {113, 110, 75, 75};
-    // The sorter of each column is the one for what the column shows: name,
-    // genre (category), country, quality (bit rate); the pay-per-view tab's
-    // third column is the length, which the tab sorts itself.
-    streamSorterIdentifier = {StreamsView::SORT_NAME, StreamsView::SORT_CATEGORY, StreamsView::SORT_COUNTRY,
-                              StreamsView::SORT_BITRATE};
-    streamSorterIdentifierPPV = {StreamsView::SORT_NAME, StreamsView::SORT_CATEGORY, BottomList::SORT_LENGTH};
+    m_streamTabs = std::make_unique<StreamTabs>(*this);
 
     tulIcon32 = loadIcon(QStringLiteral(":/images/TV32.ico"));
     tulIcon24 = loadIcon(QStringLiteral(":/images/TV24.ico"));
@@ -103,7 +94,7 @@ bool Gui::shutdown()
     qDeleteAll(downloads);
     if (m_releaseThread.joinable())
         m_releaseThread.join();
-    disposePlayer();
+    m_playback->disposePlayer();
     if (trayItem)
         trayItem->hide();
     return wasRunning;
@@ -230,7 +221,7 @@ void Gui::createContents()
     windowIcon.addPixmap(tulIcon16);
     setWindowIcon(windowIcon);
 
-    runStop();
+    m_playback->runStop();
 
     // Bounds, kept within the work area of the monitor the window lies on.
     QScreen *primary = QGuiApplication::primaryScreen();
@@ -386,7 +377,7 @@ void Gui::buildLayout()
     connect(stopButton, &QToolButton::clicked, this, [this] { actionStop->run(); });
     playerFolder->setCornerWidget(corner, Qt::TopRightCorner);
 
-    compositeActivex = new QWidget(playerFolder);
+    auto *compositeActivex = new QWidget(playerFolder);
     compositeActivex->setObjectName(QStringLiteral("compositeActivex"));
     auto *fill = new QVBoxLayout(compositeActivex);
     fill->setContentsMargins(0, 0, 0, 0);
@@ -398,6 +389,7 @@ void Gui::buildLayout()
         compositeActivex->setAutoFillBackground(true);
     }
     playerFolder->addTab(compositeActivex, msg("PLAYER"));
+    m_playback->setCompositeActivex(compositeActivex);
     // A stream that fails to play says so on the status line.
     connect(MediaPlayerStatus::of(compositeActivex), &MediaPlayerStatus::playbackFailed, this,
             [this](const QString &message) { statusLine->setText(message); });
@@ -405,10 +397,10 @@ void Gui::buildLayout()
     horizontalSplit->addWidget(leftColumn);
     horizontalSplit->addWidget(playerFolder);
 
-    setPlayEnabled(false);
-    setPauseEnabled(false);
-    setStopEnabled(false);
-    setFullscreenEnabled(false);
+    m_playback->setPlayEnabled(false);
+    m_playback->setPauseEnabled(false);
+    m_playback->setStopEnabled(false);
+    m_playback->setFullscreenEnabled(false);
     playerFolder->setCurrentIndex(0);
 
     // The stream tab folder, empty until the catalogue is loaded.
@@ -416,7 +408,8 @@ void Gui::buildLayout()
     cBottomTab->setObjectName(QStringLiteral("cBottomTab"));
     folderLook(cBottomTab, true);
     bottomLayout->addWidget(cBottomTab);
-    connect(cBottomTab, &TabFolder::selectedByUser, this, &Gui::bottomTabSelected);
+    connect(cBottomTab, &TabFolder::selectedByUser, this,
+            [this](int index) { m_streamTabs->bottomTabSelected(index); });
 
     buildStatusBar();
     compositLayout->addWidget(statusBar, 0);
@@ -524,7 +517,7 @@ void Gui::tabSelected(RecordTableModel *rows, StreamsView *view, bool payPerView
     const int index = payPerView ? 1 : 0;
     if (favorites && index < favorites->count())
         favorites->setCurrentIndex(index);
-    setPlayEnabled(true);
+    m_playback->setPlayEnabled(true);
     searchText->setEnabled(!payPerView);
     actionSearch->run();
 }

@@ -3,8 +3,9 @@
 #include "catalogue/StreamInfo.h"
 #include "catalogue/TulException.h"
 #include "window/GuiAction.h"
+#include "window/PlaybackControl.h"
+#include "window/StreamTabs.h"
 #include "window/TableHost.h"
-#include "window/players/MediaPlayer.h"
 
 #include <QColor>
 #include <QFont>
@@ -59,13 +60,6 @@ class Gui : public QMainWindow, public TableHost
 {
     Q_OBJECT
 public:
-    // Player kinds, kept in currentPlayer.
-    static constexpr int NONE = 0;
-    static constexpr int WMP = 1;
-    static constexpr int QT = 2;
-    static constexpr int RP = 3;
-    static constexpr int TAB_SLOTS = 50;
-
     // Builds the window object: actions and menu bar. The widgets come with
     // open().
     explicit Gui(QWidget *parent = nullptr);
@@ -163,9 +157,6 @@ public:
     // The table a row of which was just touched becomes the current one
     // (never a table of a page that has gone, see retireTab).
     void tableTouched(RecordTableView *table) override;
-    BottomList *bottomTab(int slot) const;
-    // Tabs of the stream folder in slot order (empty slots left out).
-    QList<BottomList *> liveTabs() const;
 
     // A call that a table started (TableHost::TableCall) may run a nested
     // event loop in which a rebuild replaces the tables; while any is held,
@@ -197,26 +188,12 @@ public:
     void attachTableMenu(RecordTableView *table, const QStringList &texts,
                          const QList<TableCommand> &commands) override;
 
-    // --- Playback (the playback control's place: GuiPlayback.cpp) ---------------
-    void runPlay();
-    void runPlayFromCurrentTable();
-    void runMediaplayerInvoke();
-    void runStop();
-    void runPause();
-    void runFullscreen();
-    void runChangeUrl();
-    // Hands the player url and, once the current event is done, shows the
-    // outcome on the status line.
-    void changeUrl(const StreamInfoPtr &stream, const QString &url);
-    // The kind of player a stream format needs; NONE for a format no player
-    // takes.
-    static int playerKind(const QString &format);
-    void setPlayEnabled(bool enabled);
-    void setPauseEnabled(bool enabled);
-    void setStopEnabled(bool enabled);
-    void setFullscreenEnabled(bool enabled);
-    // Releases the current player, if any.
-    void disposePlayer();
+    // --- Playback and stream tabs ----------------------------------------------
+    // The playback control: the player, the stream taken last and the
+    // playback actions' states.
+    PlaybackControl *playback() const { return m_playback.get(); }
+    // The stream tab folder's tabs.
+    StreamTabs *streamTabs() const { return m_streamTabs.get(); }
 
     // --- Program update (the update code's place: GuiUpdate.cpp) ---------------
     // Run first by every rebuild after a load.
@@ -226,17 +203,6 @@ public:
     ProgramUpdate::ProgramUpdateThread *getProgramUpdate(const QString &url);
 
     // --- State the window's parts share ----------------------------------------
-    // Player.
-    std::unique_ptr<MediaPlayer> mediaPlayer;
-    int currentPlayer = NONE;
-    StreamInfoPtr currentStream;
-    // The stream handed to the player last, until the next stop: what
-    // actually plays (currentStream is only the row taken last, also by a
-    // report).
-    StreamInfoPtr playingStream;
-    QWidget *compositeActivex = nullptr;
-    bool qtHack = true;
-
     // Catalogue objects, for the life of the window (shared with the load).
     std::shared_ptr<StreamsManager> manager;
     std::shared_ptr<PPVView> pPVView;
@@ -249,7 +215,6 @@ public:
     TabFolder *cBottomTab = nullptr;
     TabFolder *searchFolder = nullptr;
     TabFolder *playerFolder = nullptr;
-    std::array<QPointer<BottomList>, TAB_SLOTS> bottomTabs;
     QPointer<QWidget> favoritesTab;
     QPointer<RecordTableView> favoritesTable;
     QPointer<RecordTableModel> favoritesTableViewer;
@@ -258,10 +223,6 @@ public:
     QPointer<RecordTableModel> ppvTableViewer;
     QPointer<RecordTableView> currentTable;
     QPointer<RecordTableModel> currentTableViewer;
-    QStringList streamColNames;
-    QList<int> streamColumnWith;
-    QList<int> streamSorterIdentifier;
-    QList<int> streamSorterIdentifierPPV;
     QLineEdit *searchText = nullptr;
 
     // Looks.
@@ -371,11 +332,11 @@ private:
     void runCurrentTableFavorite();
 
 
-    // Tab folder listeners.
-    void bottomTabSelected(int index);
-    void tabSwitch(BottomList *selected);
+    // Search field listener.
     void searchFocused();
 
+    std::unique_ptr<PlaybackControl> m_playback;
+    std::unique_ptr<StreamTabs> m_streamTabs;
     std::unique_ptr<DatabaseLoadThread> m_loadThread;
     // Releases a replaced catalogue's records off the UI thread.
     std::jthread m_releaseThread;

@@ -8,7 +8,6 @@
 #include "catalogue/PPVView.h"
 #include "catalogue/StreamsManager.h"
 #include "catalogue/StreamsView.h"
-#include "window/BottomList.h"
 #include "window/RecordTable.h"
 #include "window/TabFolder.h"
 #include "window/dialogs/AboutDialog.h"
@@ -90,21 +89,22 @@ void Gui::createActions()
     actionTulHomepage = make("actionTulHomepage", QStringLiteral("Quorvantel homepage"), [this] { runTulHelp(); });
     actionAbout = make("actionAbout", msg("ACTION_ABOUT"), [this] { runAbout(); });
     actionSearch = make("actionSearch", QString(), [this] { runSearch(); });
-    actionChangeUrl = make("actionChangeUrl", QString(), [this] { runChangeUrl(); });
-    actionMediaplayerInvoke = make("actionMediaplayerInvoke", QString(), [this] { runMediaplayerInvoke(); });
-    actionPlay = make("actionPlay", QString(), [this] { runPlay(); });
+    actionChangeUrl = make("actionChangeUrl", QString(), [this] { m_playback->runChangeUrl(); });
+    actionMediaplayerInvoke =
+        make("actionMediaplayerInvoke", QString(), [this] { m_playback->runMediaplayerInvoke(); });
+    actionPlay = make("actionPlay", QString(), [this] { m_playback->runPlay(); });
     actionPlay->setIcon(enabledAndDisabled(":/images/play.ico", ":/images/playDisabled.ico"));
     actionPlayMenu = make("actionPlayMenu", msg("ACTION_PLAY"), [this] { actionPlay->run(); });
     // Enter on the main keys and on the keypad.
     actionPlayMenu->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
-    actionStop = make("actionStop", QString(), [this] { runStop(); });
+    actionStop = make("actionStop", QString(), [this] { m_playback->runStop(); });
     actionStop->setIcon(enabledAndDisabled(":/images/stop.ico", ":/images/stopDisabled.ico"));
     actionStopMenu = make("actionStopMenu", msg("ACTION_STOP"), [this] { actionStop->run(); });
-    actionPause = make("actionPause", QString(), [this] { runPause(); });
+    actionPause = make("actionPause", QString(), [this] { m_playback->runPause(); });
     actionPause->setIcon(enabledAndDisabled(":/images/pause.ico", ":/images/pauseDisabled.ico"));
     actionPauseMenu = make("actionPauseMenu", msg("ACTION_PAUSE"), [this] { actionPause->run(); });
     actionPauseMenu->setShortcut(QKeySequence(Qt::Key_Space));
-    actionFullscreen = make("actionFullscreen", QString(), [this] { runFullscreen(); });
+    actionFullscreen = make("actionFullscreen", QString(), [this] { m_playback->runFullscreen(); });
     actionFullscreen->setIcon(enabledAndDisabled(":/images/fullscreen.ico", ":/images/fullscreenDisabled.ico"));
     actionFullscreen->setToolTip(msg("ACTION_FULLSCREEN"));
     actionFullscreenMenu = make("actionFullscreenMenu", msg("ACTION_FULLSCREEN"), [this] { actionFullscreen->run(); });
@@ -114,7 +114,8 @@ void Gui::createActions()
                                 [this] { runRemoveFavorite(); });
     actionRemoveFavorite->setShortcut(QKeySequence(Qt::Key_Delete));
     actionCurrentTableFavorite = make("actionCurrentTableFavorite", QString(), [this] { runCurrentTableFavorite(); });
-    actionPlayFromCurrentTable = make("actionPlayFromCurrentTable", QString(), [this] { runPlayFromCurrentTable(); });
+    actionPlayFromCurrentTable =
+        make("actionPlayFromCurrentTable", QString(), [this] { m_playback->runPlayFromCurrentTable(); });
     actionReportBrokenLink = make("actionReportBrokenLink", QString(), [this] { runReportBrokenLink(); });
     actionTipStream = make("actionTipStream", msg("ACTION_TIPSTREAM"), [this] { runTipStream(); });
 
@@ -239,7 +240,7 @@ void Gui::runReportBrokenLink()
     const StreamInfoPtr stream = currentTableViewer->element(index);
     if (!stream)
         return;
-    currentStream = stream;
+    m_playback->setCurrentStream(stream);
     // The stream's name comes from the catalogue: shown as it stands.
     const auto question =
         plainMessageBox(QMessageBox::Question, msg("MESSAGEBOX_REPORTDEADLINKTITLE"),
@@ -274,8 +275,8 @@ void Gui::runParentFilter()
         removeAdultTabs();
     // What plays now, not the row taken last: a report or a row no player
     // takes changes currentStream without changing what plays.
-    if (result.stopAdultStream && playingStream &&
-        (playingStream->getAdult() || std::dynamic_pointer_cast<PPVStreamInfo>(playingStream)))
+    const StreamInfoPtr &playing = m_playback->playingStream();
+    if (result.stopAdultStream && playing && (playing->getAdult() || std::dynamic_pointer_cast<PPVStreamInfo>(playing)))
         actionStop->run();
     if (result.reloadError)
         showTulError(*result.reloadError);
@@ -294,14 +295,7 @@ void Gui::runTipStream()
 void Gui::removeAdultTabs()
 {
     TabFolder::Quiet quiet(cBottomTab);
-    for (int slot : {4, 9}) {
-        BottomList *tab = bottomTabs[size_t(slot)].data();
-        if (!tab)
-            continue;
-        if (currentView == tab->getStreamsView())
-            currentView = nullptr;
-        bottomTabs[size_t(slot)] = nullptr;
-        retireTab(tab);
-    }
+    for (int slot : {4, 9})
+        m_streamTabs->removeTab(slot);
     retireTab(ppvTab);
 }

@@ -199,15 +199,6 @@ void Gui::showLoadFailure(const TulException &error)
     showTulError(error);
 }
 
-namespace {
-
-bool present(const std::vector<StreamInfoPtr> &rows)
-{
-    return !rows.empty();
-}
-
-} // namespace
-
 void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr> &icecastRows,
                            const std::vector<StreamInfoPtr> &ppvRows)
 {
@@ -234,68 +225,12 @@ void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr
         // This rebuild may run inside a dialog, a message box or a drag that
         // one of these tables started: such a tab leaves the folder now and
         // goes when that call has returned.
-        for (auto &slot : bottomTabs) {
-            BottomList *tab = slot.data();
-            slot = nullptr;
-            retireTab(tab);
-        }
+        m_streamTabs->retireAll();
         currentTable = nullptr;
         currentTableViewer = nullptr;
         currentView = nullptr;
 
-        const QStringList movieCols = {LangMsg::getMsg(QStringLiteral("TABLECOLUMN_NAME")),
-                                       LangMsg::getMsg(QStringLiteral("TABLECOLUMN_CATEGORY")),
-                                       LangMsg::getMsg(QStringLiteral("TABLECOLUMN_COUNTRY"))};
-        const QStringList icecastCols = {LangMsg::getMsg(QStringLiteral("TABLECOLUMN_NAME")),
-                                         LangMsg::getMsg(QStringLiteral("TABLECOLUMN_PLAYING_NOW")),
-                                         LangMsg::getMsg(QStringLiteral("TABLECOLUMN_CATEGORY")),
-                                         LangMsg::getMsg(QStringLiteral("TABLECOLUMN_BITRATE"))};
-        const QStringList ppvCols = {LangMsg::getMsg(QStringLiteral("TABLECOLUMN_NAME")),
-                                     LangMsg::getMsg(QStringLiteral("TABLECOLUMN_CATEGORY")),
-                                     LangMsg::getMsg(QStringLiteral("TABLECOLUMN_LENGTH"))};
-        // Each column sorts by what it shows: name, genre, country, quality.
-        const QList<int> threeColumnSorters = {StreamsView::SORT_NAME, StreamsView::SORT_CATEGORY,
-                                               StreamsView::SORT_COUNTRY};
-        auto title = [](const char *key) { return LangMsg::getMsg(QString::fromLatin1(key)); };
-        auto make = [&](int slot, const char *key, const QStringList &cols, const QList<int> &widths,
-                        const QList<int> &sorters, StreamsView *view, const char *icon, int style) {
-            bottomTabs[size_t(slot)] = new BottomList(cBottomTab, title(key), style, cols, widths, sorters, view,
-                                                      this, QIcon(loadIcon(QString::fromLatin1(icon))));
-            return bottomTabs[size_t(slot)].data();
-        };
-
-        if (present(newView->getActiveStreams())) {
-            BottomList *latest = make(0, "CTAB_LABEL_NEWSTREAMS", streamColNames, streamColumnWith,
-                                      streamSorterIdentifier, newView.get(), ":/images/25latest.ico", 0);
-            latest->setSortList(StreamsView::SORT_ID, true);
-        }
-        if (present(tvView->getActiveStreams()))
-            make(1, "CTAB_LABEL_TV", streamColNames, streamColumnWith, streamSorterIdentifier, tvView.get(),
-                 ":/images/TV16.ico", 0);
-        if (present(radioView->getActiveStreams()))
-            make(2, "CTAB_LABEL_RADIO", streamColNames, streamColumnWith, streamSorterIdentifier, radioView.get(),
-                 ":/images/radio.ico", 0);
-        if (present(movieView->getActiveStreams()))
-            make(5, "CTAB_LABEL_MOVIES", movieCols, {100, 100, 100}, threeColumnSorters, movieView.get(),
-                 ":/images/movies.ico", 0);
-        if (present(icecastRows))
-            make(8, "CTAB_LABEL_ICE", icecastCols, {250, 172, 0, 75}, streamSorterIdentifier, icecastView.get(),
-                 ":/images/icecast.ico", 0);
-        const bool adultVisible = manager->getAdultVisible();
-        if (adultVisible) {
-            make(4, "CTAB_LABEL_EROTIC", movieCols, {150, 150, 120}, threeColumnSorters, eroticView.get(),
-                 ":/images/erotic.ico", BottomList::CLOSE);
-            pPVView->clearPpvActive();
-        }
-        if (adultVisible && present(ppvRows)) {
-            BottomList *ppv = make(9, "CTAB_LABEL_PPV", ppvCols, {200, 168, 84, 60}, streamSorterIdentifierPPV,
-                                   pPVView.get(), ":/images/erotic.ico", BottomList::CLOSE);
-            for (const StreamInfoPtr &row : ppv->getTableViewer()->input()) {
-                auto movie = std::dynamic_pointer_cast<PPVStreamInfo>(row);
-                if (movie && movie->getTimeLeftInt() > 0)
-                    pPVView->addActive(movie);
-            }
-        }
+        m_streamTabs->makeTabs(icecastRows, ppvRows);
 
         const std::vector<PPVStreamInfoPtr> rented = pPVView->getPpvActive();
         createFavoritesTable(cTabFavLoc, !rented.empty());
@@ -303,20 +238,7 @@ void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr
             ppvTable->setInput(std::vector<StreamInfoPtr>(rented.begin(), rented.end()));
 
         // The tab in the lowest slot becomes the current one.
-        for (auto &slot : bottomTabs) {
-            BottomList *first = slot.data();
-            if (!first)
-                continue;
-            cBottomTab->setTabBold(first, true);
-            first->selectCategory(0);
-            first->selectCountry(0);
-            currentTableViewer = first->getTableViewer();
-            currentTable = first->getTable();
-            currentView = first->getStreamsView();
-            setPlayEnabled(true);
-            cBottomTab->setCurrentWidget(first);
-            break;
-        }
+        m_streamTabs->selectFirst();
 
         if (favoritesTable) {
             std::optional<std::vector<StreamInfoPtr>> favorites = Options::loadFavorites();
@@ -344,7 +266,8 @@ void Gui::rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr
         box->exec();
     }
 
-    runStop();
+    m_playback->runStop();
+    QWidget *compositeActivex = m_playback->compositeActivex();
     if (compositeActivex && compositeActivex->layout())
         compositeActivex->layout()->activate();
     if (cTabFavLoc->count() > 0)

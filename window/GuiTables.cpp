@@ -1,5 +1,4 @@
-// The stream tab folder's listeners (tab activation and tab switch), the
-// search field, the current-table bookkeeping and the retirement of the
+// The search field, the current-table bookkeeping and the retirement of the
 // tabs that go.
 #include "window/Gui.h"
 
@@ -12,23 +11,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <utility>
-
-BottomList *Gui::bottomTab(int slot) const
-{
-    if (slot < 0 || slot >= TAB_SLOTS)
-        return nullptr;
-    return bottomTabs[size_t(slot)].data();
-}
-
-QList<BottomList *> Gui::liveTabs() const
-{
-    QList<BottomList *> tabs;
-    for (const auto &slot : bottomTabs) {
-        if (slot)
-            tabs << slot.data();
-    }
-    return tabs;
-}
 
 void Gui::tableCallStarted()
 {
@@ -72,10 +54,7 @@ void Gui::retireTab(QWidget *page)
         ppvTable = nullptr;
     if (modelInPage(ppvTableViewer))
         ppvTableViewer = nullptr;
-    for (auto &slot : bottomTabs) {
-        if (slot == page)
-            slot = nullptr;
-    }
+    m_streamTabs->forget(page);
 
     if (m_tableCalls == 0) {
         delete page;
@@ -102,39 +81,13 @@ void Gui::tableTouched(RecordTableView *table)
     }
     currentTable = table;
     currentTableViewer = table ? table->recordModel() : nullptr;
-    setPlayEnabled(true);
-}
-
-void Gui::bottomTabSelected(int index)
-{
-    auto *selected = qobject_cast<BottomList *>(cBottomTab->widget(index));
-    // First the tab activation, then the tab switch.
-    if (selected)
-        selected->setSelected();
-    tabSwitch(selected);
-}
-
-void Gui::tabSwitch(BottomList *selected)
-{
-    for (BottomList *tab : liveTabs()) {
-        if (tab == selected) {
-            cBottomTab->setTabBold(tab, true);
-            searchText->setText(QString());
-            tab->selectCategory(0);
-            tab->selectCountry(0);
-            actionSearch->run();
-        } else {
-            cBottomTab->setTabBold(tab, false);
-        }
-    }
-    // Play waits until a row of the new tab is touched.
-    setPlayEnabled(false);
+    m_playback->setPlayEnabled(true);
 }
 
 void Gui::runSearch()
 {
     const QString text = searchText ? searchText->text() : QString();
-    for (BottomList *tab : liveTabs()) {
+    for (BottomList *tab : m_streamTabs->liveTabs()) {
         tab->getStreamsView()->searchForString(text);
         tab->setInputRefresh();
     }
@@ -142,7 +95,7 @@ void Gui::runSearch()
 
 void Gui::searchFocused()
 {
-    for (BottomList *tab : liveTabs()) {
+    for (BottomList *tab : m_streamTabs->liveTabs()) {
         tab->getStreamsView()->selectCategory(0);
         tab->getStreamsView()->selectCountry(0);
         tab->setInputRefresh();

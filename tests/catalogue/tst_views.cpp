@@ -407,8 +407,6 @@ private slots:
         const StreamsManager::Snapshot snapshot = manager.snapshot();
         QVERIFY(snapshot.order);
         QCOMPARE(snapshot.order->list.get(), snapshot.streams.get());
-        StreamsView::prepareStreams(snapshot.streams);
-        StreamsView::prepareStreams(nullptr);
         QCOMPARE(ids(all.getActiveStreams()), (QList<int>{2, 1, 3}));
         QCOMPARE(ids(tv.getActiveStreams()), (QList<int>{2, 1}));
         all.selectSorter(StreamsView::SORT_CATEGORY, false);

@@ -295,8 +295,8 @@ inline QStringList folderTitles(TabFolder *folder)
 inline QList<int> liveSlots(const Gui &gui)
 {
     QList<int> tabSlots;
-    for (int i = 0; i < Gui::TAB_SLOTS; ++i) {
-        if (gui.bottomTab(i))
+    for (int i = 0; i < StreamTabs::TAB_SLOTS; ++i) {
+        if (gui.streamTabs()->bottomTab(i))
             tabSlots << i;
     }
     return tabSlots;

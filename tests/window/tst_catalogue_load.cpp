@@ -22,8 +22,6 @@ struct Catalogue
 {
     Catalogue()
     {
-        ppvView->setDownloadOnRequest(false);
-        icecastView->setDownloadOnRequest(false);
         manager->setAdultVisible(true);
         ppvView->setAdultVisible(true);
     }

@@ -80,14 +80,14 @@ void TestGuiDialogs::toggleAdult(ModalAnswers &answers, QWidget **parent)
 
 void TestGuiDialogs::hideAdultContentEvenWhenReloadFails()
 {
-    BottomList *adult = m_gui->bottomTab(4);
+    BottomList *adult = m_gui->streamTabs()->bottomTab(4);
     QVERIFY(adult);
     // An adult stream plays.
     m_gui->cBottomTab->setCurrentWidget(adult);
     clickRow(adult->getTable(), 0);
     m_gui->actionPlay->run();
-    QVERIFY(m_gui->currentStream && m_gui->currentStream->getAdult());
-    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(m_gui->playback()->currentStream() && m_gui->playback()->currentStream()->getAdult());
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
 
     // The reload that follows will fail: a new revision, a failing download.
     m_service->setRevision(2);
@@ -102,30 +102,30 @@ void TestGuiDialogs::hideAdultContentEvenWhenReloadFails()
     // At once, before the reload has ended.
     QCOMPARE(parent, m_gui.get());
     QVERIFY(!m_gui->manager->getAdultVisible());
-    QVERIFY(!m_gui->bottomTab(4));
-    QVERIFY(!m_gui->bottomTab(9));
+    QVERIFY(!m_gui->streamTabs()->bottomTab(4));
+    QVERIFY(!m_gui->streamTabs()->bottomTab(9));
     QVERIFY(!m_gui->ppvTab);
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QVERIFY(m_gui->isLoadRunning());
 
     QVERIFY(waitForLoads(loads, 1));
     QCOMPARE(loads.at(0).at(0).toBool(), false);
     QCOMPARE(answers.handled(), 2);
-    QVERIFY(!m_gui->bottomTab(4));
-    QVERIFY(!m_gui->bottomTab(9));
-    QVERIFY(m_gui->bottomTab(1));
+    QVERIFY(!m_gui->streamTabs()->bottomTab(4));
+    QVERIFY(!m_gui->streamTabs()->bottomTab(9));
+    QVERIFY(m_gui->streamTabs()->bottomTab(1));
 }
 
 void TestGuiDialogs::hidingStopsWhatPlaysNotTheRowTakenLast()
 {
-    BottomList *adult = m_gui->bottomTab(4);
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *adult = m_gui->streamTabs()->bottomTab(4);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     QVERIFY(adult && tv);
     // An adult stream plays.
     m_gui->cBottomTab->setCurrentWidget(adult);
     clickRow(adult->getTable(), 0);
     m_gui->actionPlay->run();
-    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
 
     // A TV row is taken for a report the user then declines: the adult
     // stream goes on playing, but the row taken last is not adult.
@@ -141,15 +141,15 @@ void TestGuiDialogs::hidingStopsWhatPlaysNotTheRowTakenLast()
         m_gui->actionReportBrokenLink->run();
         QCOMPARE(answers.handled(), 1);
     }
-    QVERIFY(m_gui->currentStream && !m_gui->currentStream->getAdult());
-    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(m_gui->playback()->currentStream() && !m_gui->playback()->currentStream()->getAdult());
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
 
     // Hiding adult content stops the adult stream that plays.
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     ModalAnswers answers;
     toggleAdult(answers);
     m_gui->actionParentFilterMenu->run();
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QVERIFY(waitForLoads(loads, 1));
 }
 
@@ -161,7 +161,7 @@ void TestGuiDialogs::showAdultContentAgain()
         toggleAdult(answers);
         m_gui->actionParentFilterMenu->run();
         QVERIFY(waitForLoads(loads, 1));
-        QVERIFY(!m_gui->bottomTab(4));
+        QVERIFY(!m_gui->streamTabs()->bottomTab(4));
         // Adult records are gone from the reloaded catalogue.
         for (const StreamInfoPtr &s : *m_gui->manager->getAllStreams())
             QVERIFY(!s->getAdult());
@@ -172,8 +172,8 @@ void TestGuiDialogs::showAdultContentAgain()
         m_gui->actionParentFilterMenu->run();
         QVERIFY(m_gui->manager->getAdultVisible());
         QVERIFY(waitForLoads(loads, 2));
-        QVERIFY(m_gui->bottomTab(4));
-        QCOMPARE(m_gui->bottomTab(4)->getTableViewer()->rowCount(), 1);
+        QVERIFY(m_gui->streamTabs()->bottomTab(4));
+        QCOMPARE(m_gui->streamTabs()->bottomTab(4)->getTableViewer()->rowCount(), 1);
     }
 }
 
@@ -191,7 +191,7 @@ void TestGuiDialogs::toggleDuringLoadIsNotDropped()
     m_service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 2));
     // The second load read the new switch.
-    QVERIFY(!m_gui->bottomTab(4));
+    QVERIFY(!m_gui->streamTabs()->bottomTab(4));
     for (const StreamInfoPtr &s : *m_gui->manager->getAllStreams())
         QVERIFY(!s->getAdult());
 }

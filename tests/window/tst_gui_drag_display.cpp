@@ -32,7 +32,7 @@ void TestGuiDrag::dragRunningWhenRebuildComes()
     QVERIFY(QTest::qWaitForWindowExposed(&gui));
     QVERIFY(waitForLoads(loads, 1));
 
-    BottomList *tv = gui.bottomTab(1);
+    BottomList *tv = gui.streamTabs()->bottomTab(1);
     QPointer<RecordTableView> source = tv->getTable();
     const QRect rect = source->visualRect(source->model()->index(1, 0));
     QTest::mouseClick(source->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
@@ -71,16 +71,16 @@ void TestGuiDrag::dragRunningWhenRebuildComes()
     QTRY_VERIFY(source.isNull());
     QVERIFY(oldTab.isNull());
     // Only the new tabs are in the folder, the lowest slot in front.
-    QList<BottomList *> tabs = gui.liveTabs();
+    QList<BottomList *> tabs = gui.streamTabs()->liveTabs();
     QVERIFY(!tabs.isEmpty());
     QVERIFY(!tabs.contains(tv));
     QCOMPARE(gui.cBottomTab->count(), int(tabs.size()));
     for (BottomList *tab : tabs)
         QVERIFY(gui.cBottomTab->indexOf(tab) >= 0);
     QCOMPARE(gui.cBottomTab->currentWidget(), tabs.first());
-    QVERIFY(gui.bottomTab(1));
+    QVERIFY(gui.streamTabs()->bottomTab(1));
     // The new favourites table takes the new tabs' drags.
-    std::unique_ptr<QMimeData> data(gui.streamDragData(gui.bottomTab(1)->getTableViewer()->element(0)));
+    std::unique_ptr<QMimeData> data(gui.streamDragData(gui.streamTabs()->bottomTab(1)->getTableViewer()->element(0)));
     QVERIFY(gui.isStreamDrag(data.get()));
     QVERIFY(gui.favoritesTable->isDropTarget());
     gui.streamDragFinished();

@@ -97,7 +97,7 @@ void TestGuiExit::settingsWrittenAtExit()
     int favoriteId = 0;
     runMainWindow([&](Gui &gui) {
         QObject::connect(&gui, &Gui::loadFinished, &gui, [&gui, &favoriteId] {
-            const StreamInfoPtr stream = gui.bottomTab(1)->getTableViewer()->element(0);
+            const StreamInfoPtr stream = gui.streamTabs()->bottomTab(1)->getTableViewer()->element(0);
             favoriteId = stream->getId();
             gui.addFavoriteStream(stream);
             gui.actionAutomaticUpdateToggle->trigger();
@@ -210,7 +210,7 @@ void TestGuiExit::brokenStreamReport()
     QVERIFY(waitForLoads(loads, 1));
     gui.statusLine->setText(QStringLiteral("Playing Radio One"));
 
-    BottomList *tv = gui.bottomTab(1);
+    BottomList *tv = gui.streamTabs()->bottomTab(1);
     clickRow(tv->getTable(), 1);
     const StreamInfoPtr stream = tv->getTableViewer()->element(1);
     QString question;
@@ -237,7 +237,7 @@ void TestGuiExit::brokenStreamReport()
     QCOMPARE(question, QStringLiteral("Report dead link|Report this link as dead: ") + stream->getName());
     QCOMPARE(questionParent, &gui);
     QCOMPARE(questionIcon, QMessageBox::Question);
-    QCOMPARE(gui.currentStream.get(), stream.get());
+    QCOMPARE(gui.playback()->currentStream().get(), stream.get());
     QCOMPARE(service->requestCount(QStringLiteral("/brokenstreamreport.php")), sent ? 1 : 0);
     if (sent) {
         const auto requests = service->requests(QStringLiteral("/brokenstreamreport.php"));

@@ -119,7 +119,7 @@ bool TestGuiFavorites::startWindow(const QByteArray &catalogue, bool adultVisibl
 
 void TestGuiFavorites::addTvRows(int count)
 {
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     for (int i = 0; i < count; ++i) {
         clickRow(tv->getTable(), i);
         m_gui->actionCurrentTableFavorite->run();
@@ -128,7 +128,7 @@ void TestGuiFavorites::addTvRows(int count)
 
 void TestGuiFavorites::addFromStreamTab()
 {
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     clickRow(tv->getTable(), 2);
     const StreamInfoPtr picked = tv->getTableViewer()->element(2);
     m_gui->actionCurrentTableFavorite->run();
@@ -144,8 +144,8 @@ void TestGuiFavorites::addFromStreamTab()
 
 void TestGuiFavorites::dragAndDrop()
 {
-    BottomList *tv = m_gui->bottomTab(1);
-    BottomList *radio = m_gui->bottomTab(2);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
+    BottomList *radio = m_gui->streamTabs()->bottomTab(2);
     const StreamInfoPtr dragged = tv->getTableViewer()->element(1);
     std::unique_ptr<QMimeData> data(m_gui->streamDragData(dragged));
     QVERIFY(data->hasFormat(QString::fromLatin1(Gui::STREAM_MIME_TYPE)));
@@ -176,7 +176,7 @@ void TestGuiFavorites::foreignDragsRefused_data()
 void TestGuiFavorites::foreignDragsRefused()
 {
     QFETCH(QString, kind);
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     QMimeData data;
     std::unique_ptr<QMimeData> stale;
     if (kind == QLatin1String("text")) {
@@ -208,7 +208,7 @@ void TestGuiFavorites::dropsAfterReload()
         QVERIFY(!before);
         QVERIFY(m_gui->favoritesTable->isDropTarget());
         // ...that takes drops of the new tabs' streams.
-        const StreamInfoPtr stream = m_gui->bottomTab(1)->getTableViewer()->element(round);
+        const StreamInfoPtr stream = m_gui->streamTabs()->bottomTab(1)->getTableViewer()->element(round);
         std::unique_ptr<QMimeData> data(m_gui->streamDragData(stream));
         QVERIFY(dropOnFavorites(*m_gui, data.get()));
         QCOMPARE(m_gui->favoritesTableViewer->rowCount(), round);
@@ -223,9 +223,9 @@ void TestGuiFavorites::dragNeedsSelection()
     QVERIFY(!data->hasFormat(QString::fromLatin1(Gui::STREAM_MIME_TYPE)));
     QVERIFY(!m_gui->isStreamDrag(data.get()));
     // Stream tabs are drag sources, the pay-per-view tab is none.
-    QVERIFY(m_gui->bottomTab(1)->getTable()->dragEnabled());
-    QVERIFY(m_gui->bottomTab(8)->getTable()->dragEnabled());
-    if (BottomList *ppv = m_gui->bottomTab(9))
+    QVERIFY(m_gui->streamTabs()->bottomTab(1)->getTable()->dragEnabled());
+    QVERIFY(m_gui->streamTabs()->bottomTab(8)->getTable()->dragEnabled());
+    if (BottomList *ppv = m_gui->streamTabs()->bottomTab(9))
         QVERIFY(!ppv->getTable()->dragEnabled());
 }
 
@@ -268,18 +268,18 @@ void TestGuiFavorites::playFavoriteNumber()
     QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 2);
     clickRow(m_gui->favoritesTable, 0);
     // Ctrl+3 with two favourites does nothing at all.
-    m_gui->currentStream = nullptr;
+    m_gui->playback()->setCurrentStream(nullptr);
     const QString status = m_gui->statusLine->text();
     m_gui->actionFavoritesPlay3Menu->trigger();
-    QVERIFY(!m_gui->currentStream);
+    QVERIFY(!m_gui->playback()->currentStream());
     QCOMPARE(m_gui->statusLine->text(), status);
     QCOMPARE(m_gui->favoritesTable->selectionIndex(), 0);
     // Ctrl+2 selects the second and plays it.
     m_gui->actionFavoritesPlay2Menu->trigger();
     QCOMPARE(m_gui->favoritesTable->selectionIndex(), 1);
     QCOMPARE(m_gui->currentTable.data(), m_gui->favoritesTable.data());
-    QVERIFY(m_gui->currentStream);
-    QCOMPARE(m_gui->currentStream.get(), m_gui->favoritesTableViewer->element(1).get());
+    QVERIFY(m_gui->playback()->currentStream());
+    QCOMPARE(m_gui->playback()->currentStream().get(), m_gui->favoritesTableViewer->element(1).get());
     QVERIFY(m_gui->statusLine->text().startsWith(QStringLiteral("Playing")));
     QVERIFY(m_gui->actionPause->isEnabled());
     QVERIFY(m_gui->actionPauseMenu->isEnabled());
@@ -331,8 +331,8 @@ void TestGuiFavorites::addFavoriteAfterTabSwitch()
 {
     cleanup();
     QVERIFY(startWindow(smallCatalogue()));
-    BottomList *tv = m_gui->bottomTab(1);
-    BottomList *radio = m_gui->bottomTab(2);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
+    BottomList *radio = m_gui->streamTabs()->bottomTab(2);
     QTabBar *bar = m_gui->cBottomTab->tabBar();
     // A row of the Radio tab is selected, then a row of the Tv tab.
     bar->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
@@ -356,7 +356,7 @@ void TestGuiFavorites::directoryStreamDroppedTwice()
 {
     cleanup();
     QVERIFY(startWindow(smallCatalogue()));
-    BottomList *ice = m_gui->bottomTab(8);
+    BottomList *ice = m_gui->streamTabs()->bottomTab(8);
     QVERIFY(ice);
     const StreamInfoPtr entry = ice->getTableViewer()->element(0);
     QCOMPARE(entry->getId(), 0);
@@ -403,7 +403,7 @@ void TestGuiFavorites::playFirstFavoriteWithRentalsInFront()
     QVERIFY(m_service);
     const QString media = heldMedia(*m_service);
     QVERIFY(startWindow(smallCatalogue(media)));
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     clickRow(tv->getTable(), 0);
     m_gui->actionCurrentTableFavorite->run();
     QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
@@ -414,8 +414,8 @@ void TestGuiFavorites::playFirstFavoriteWithRentalsInFront()
     m_gui->actionFavoritesPlay1Menu->trigger();
     QCOMPARE(m_gui->favoritesTable->selectionIndex(), 0);
     QCOMPARE(m_gui->currentTable.data(), m_gui->favoritesTable.data());
-    QVERIFY(m_gui->currentStream);
-    QCOMPARE(m_gui->currentStream.get(), m_gui->favoritesTableViewer->element(0).get());
+    QVERIFY(m_gui->playback()->currentStream());
+    QCOMPARE(m_gui->playback()->currentStream().get(), m_gui->favoritesTableViewer->element(0).get());
     // The folder stays at the rentals.
     QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 1);
     m_gui->actionStop->run();
@@ -428,7 +428,7 @@ void TestGuiFavorites::favoritesMenuPlaysTheFavorite()
     QVERIFY(m_service);
     const QString media = heldMedia(*m_service);
     QVERIFY(startWindow(smallCatalogue(media)));
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     clickRow(tv->getTable(), 0);
     m_gui->actionCurrentTableFavorite->run();
     // The favourite is selected, then a Tv row is touched.
@@ -444,8 +444,8 @@ void TestGuiFavorites::favoritesMenuPlaysTheFavorite()
     QVERIFY(menu);
     menu->actions().at(0)->trigger();
     menu->close();
-    QVERIFY(m_gui->currentStream);
-    QCOMPARE(m_gui->currentStream.get(), m_gui->favoritesTableViewer->element(0).get());
+    QVERIFY(m_gui->playback()->currentStream());
+    QCOMPARE(m_gui->playback()->currentStream().get(), m_gui->favoritesTableViewer->element(0).get());
     m_gui->actionStop->run();
 }
 

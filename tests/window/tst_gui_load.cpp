@@ -115,30 +115,30 @@ void TestGuiLoad::tabPlan()
 
     // Columns of each kind of tab.
     const QStringList streamCols = {"Name", "Genre", "Country", "Quality"};
-    QCOMPARE(headers(gui.bottomTab(1)), streamCols);
-    QCOMPARE(headers(gui.bottomTab(2)), streamCols);
-    QCOMPARE(headers(gui.bottomTab(5)), (QStringList{"Name", "Genre", "Country"}));
+    QCOMPARE(headers(gui.streamTabs()->bottomTab(1)), streamCols);
+    QCOMPARE(headers(gui.streamTabs()->bottomTab(2)), streamCols);
+    QCOMPARE(headers(gui.streamTabs()->bottomTab(5)), (QStringList{"Name", "Genre", "Country"}));
     // The Icecast genre column has width 0: hidden.
-    QCOMPARE(headers(gui.bottomTab(8)), (QStringList{"Name", "Currently playing", "Quality"}));
+    QCOMPARE(headers(gui.streamTabs()->bottomTab(8)), (QStringList{"Name", "Currently playing", "Quality"}));
     if (!passwordSet) {
-        QCOMPARE(headers(gui.bottomTab(4)), (QStringList{"Name", "Genre", "Country"}));
-        QCOMPARE(headers(gui.bottomTab(9)), (QStringList{"Name", "Genre", "Length"}));
+        QCOMPARE(headers(gui.streamTabs()->bottomTab(4)), (QStringList{"Name", "Genre", "Country"}));
+        QCOMPARE(headers(gui.streamTabs()->bottomTab(9)), (QStringList{"Name", "Genre", "Length"}));
         // The adult tabs can be closed.
-        QVERIFY(gui.cBottomTab->closeButton(gui.bottomTab(4)));
-        QVERIFY(gui.cBottomTab->closeButton(gui.bottomTab(9)));
-        QVERIFY(!gui.cBottomTab->closeButton(gui.bottomTab(1)));
+        QVERIFY(gui.cBottomTab->closeButton(gui.streamTabs()->bottomTab(4)));
+        QVERIFY(gui.cBottomTab->closeButton(gui.streamTabs()->bottomTab(9)));
+        QVERIFY(!gui.cBottomTab->closeButton(gui.streamTabs()->bottomTab(1)));
     }
 
     // The tab of the lowest slot is current and drawn bold.
-    BottomList *tv = gui.bottomTab(1);
+    BottomList *tv = gui.streamTabs()->bottomTab(1);
     QCOMPARE(gui.cBottomTab->currentWidget(), tv);
     QVERIFY(gui.cBottomTab->isTabBold(tv));
-    QVERIFY(!gui.cBottomTab->isTabBold(gui.bottomTab(2)));
+    QVERIFY(!gui.cBottomTab->isTabBold(gui.streamTabs()->bottomTab(2)));
     QCOMPARE(gui.currentTable.data(), tv->getTable());
     QCOMPARE(gui.currentTableViewer.data(), tv->getTableViewer());
     QVERIFY(gui.actionPlay->isEnabled());
     QCOMPARE(tv->getTableViewer()->rowCount(), 4);
-    QCOMPARE(gui.bottomTab(2)->getTableViewer()->rowCount(), 2);
+    QCOMPARE(gui.streamTabs()->bottomTab(2)->getTableViewer()->rowCount(), 2);
     // The rows are the manager's records themselves.
     const auto all = gui.manager->getAllStreams();
     const StreamInfoPtr row = tv->getTableViewer()->element(0);
@@ -170,7 +170,7 @@ void TestGuiLoad::latestTabIsCurrent()
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
     QVERIFY(waitForLoads(loads, 1));
-    BottomList *latest = gui.bottomTab(0);
+    BottomList *latest = gui.streamTabs()->bottomTab(0);
     QVERIFY(latest);
     QCOMPARE(gui.cBottomTab->tabText(0), QStringLiteral("Last 25"));
     QCOMPARE(gui.cBottomTab->currentWidget(), latest);
@@ -227,7 +227,7 @@ void TestGuiLoad::failedLoad()
     QVERIFY(waitForLoads(loads, 2));
     QCOMPARE(loads.at(1).at(0).toBool(), true);
     QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
-    QVERIFY(gui.bottomTab(1));
+    QVERIFY(gui.streamTabs()->bottomTab(1));
 }
 
 void TestGuiLoad::failureOfAnyKind()
@@ -373,8 +373,8 @@ void TestGuiLoad::parentalRuleBeforeFirstLoad()
     QVERIFY(!all->empty());
     for (const StreamInfoPtr &s : *all)
         QVERIFY2(!s->getAdult(), qPrintable(s->getName()));
-    QVERIFY(!gui.bottomTab(4));
-    QVERIFY(!gui.bottomTab(9));
+    QVERIFY(!gui.streamTabs()->bottomTab(4));
+    QVERIFY(!gui.streamTabs()->bottomTab(9));
 }
 
 void TestGuiLoad::limitedModeAtFirstStart()
@@ -403,7 +403,7 @@ void TestGuiLoad::limitedModeAtFirstStart()
     // Limited mode holds in this very run.
     for (const StreamInfoPtr &s : *gui.manager->getAllStreams())
         QVERIFY2(!s->getAdult(), qPrintable(s->getName()));
-    QVERIFY(!gui.bottomTab(4));
+    QVERIFY(!gui.streamTabs()->bottomTab(4));
 }
 
 void TestGuiLoad::messageOfTheDayParent()

@@ -92,9 +92,9 @@ void TestGuiNoDownload::tablesNeverDownload()
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
     QVERIFY(waitForLoads(loads, 1));
-    BottomList *ppvTab = gui.bottomTab(9);
-    BottomList *icecastTab = gui.bottomTab(8);
-    QVERIFY(ppvTab && icecastTab && gui.bottomTab(1));
+    BottomList *ppvTab = gui.streamTabs()->bottomTab(9);
+    BottomList *icecastTab = gui.streamTabs()->bottomTab(8);
+    QVERIFY(ppvTab && icecastTab && gui.streamTabs()->bottomTab(1));
     QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
     QCOMPARE(icecastTab->getTableViewer()->rowCount(), 2);
     QCOMPARE(service->requestCount(PPV_PATH), 1);
@@ -109,14 +109,14 @@ void TestGuiNoDownload::tablesNeverDownload()
             service->holdReplies(path);
     }
 
-    QCOMPARE(gui.cBottomTab->currentWidget(), gui.bottomTab(1));
+    QCOMPARE(gui.cBottomTab->currentWidget(), gui.streamTabs()->bottomTab(1));
     typeSearch(gui, QStringLiteral("Movie"));
     QCOMPARE(gui.searchText->text(), QStringLiteral("Movie"));
     // Every tab searched, from the held lists.
     QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
     QCOMPARE(icecastTab->getTableViewer()->rowCount(), 1);
     QCOMPARE(icecastTab->getTableViewer()->element(0)->getName(), QStringLiteral("Movie Radio FM"));
-    QCOMPARE(gui.bottomTab(5)->getTableViewer()->rowCount(), 1);
+    QCOMPARE(gui.streamTabs()->bottomTab(5)->getTableViewer()->rowCount(), 1);
     typeSearch(gui, QStringLiteral("s"));
     QCOMPARE(ppvTab->getTableViewer()->rowCount(), 0);
 
@@ -150,7 +150,7 @@ void TestGuiNoDownload::reloadDownloadsOnWorker()
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
     QVERIFY(waitForLoads(loads, 1));
-    QVERIFY(gui.bottomTab(9));
+    QVERIFY(gui.streamTabs()->bottomTab(9));
     QCOMPARE(service->requestCount(PPV_PATH), 1);
 
     // The next catalogue has a third movie, and the server holds it until
@@ -164,7 +164,7 @@ void TestGuiNoDownload::reloadDownloadsOnWorker()
     // catalogue; meanwhile the window searches, switches and sorts, with the
     // rows it holds.
     QTRY_COMPARE_WITH_TIMEOUT(service->heldRequestCount(PPV_PATH), 1, 15000);
-    BottomList *ppvTab = gui.bottomTab(9);
+    BottomList *ppvTab = gui.streamTabs()->bottomTab(9);
     typeSearch(gui, QStringLiteral("Movie"));
     gui.cBottomTab->setCurrentWidget(ppvTab);
     ppvTab->sortByColumn(0);
@@ -179,8 +179,8 @@ void TestGuiNoDownload::reloadDownloadsOnWorker()
     QCOMPARE(loads.at(1).at(0).toBool(), true);
     QCOMPARE(service->requestCount(PPV_PATH), 2);
     QCOMPARE(service->requestCount(DIRECTORY_PATH), 1);
-    QVERIFY(gui.bottomTab(9));
-    QCOMPARE(gui.bottomTab(9)->getTableViewer()->rowCount(), 3);
+    QVERIFY(gui.streamTabs()->bottomTab(9));
+    QCOMPARE(gui.streamTabs()->bottomTab(9)->getTableViewer()->rowCount(), 3);
 }
 
 void TestGuiNoDownload::failedListsFromTheStart()
@@ -197,12 +197,12 @@ void TestGuiNoDownload::failedListsFromTheStart()
     QVERIFY(waitForLoads(loads, 1));
     // Neither list: no Icecast and no Pay Tv tab, and the tables asking the
     // two views for rows do not try the servers again.
-    QVERIFY(gui.bottomTab(1) && gui.bottomTab(4));
-    QVERIFY(!gui.bottomTab(8) && !gui.bottomTab(9));
+    QVERIFY(gui.streamTabs()->bottomTab(1) && gui.streamTabs()->bottomTab(4));
+    QVERIFY(!gui.streamTabs()->bottomTab(8) && !gui.streamTabs()->bottomTab(9));
     QVERIFY(gui.pPVView->getActiveStreams().empty());
     QVERIFY(gui.icecastView->getActiveStreams().empty());
     typeSearch(gui, QStringLiteral("Radio"));
-    QCOMPARE(gui.bottomTab(2)->getTableViewer()->rowCount(), 2);
+    QCOMPARE(gui.streamTabs()->bottomTab(2)->getTableViewer()->rowCount(), 2);
     QCOMPARE(service->requestCount(PPV_PATH), 1);
     QCOMPARE(service->requestCount(DIRECTORY_PATH), 1);
 
@@ -211,15 +211,15 @@ void TestGuiNoDownload::failedListsFromTheStart()
     gui.updateDatabase();
     QVERIFY(waitForLoads(loads, 2));
     QCOMPARE(service->requestCount(PPV_PATH), 2);
-    QVERIFY(!gui.bottomTab(9));
+    QVERIFY(!gui.streamTabs()->bottomTab(9));
     service->clearSwitches();
     gui.updateDatabase();
     QVERIFY(waitForLoads(loads, 3));
     QCOMPARE(service->requestCount(PPV_PATH), 3);
     QCOMPARE(service->requestCount(DIRECTORY_PATH), 1);
-    QVERIFY(gui.bottomTab(9));
-    QCOMPARE(gui.bottomTab(9)->getTableViewer()->rowCount(), 2);
-    QVERIFY(!gui.bottomTab(8));
+    QVERIFY(gui.streamTabs()->bottomTab(9));
+    QCOMPARE(gui.streamTabs()->bottomTab(9)->getTableViewer()->rowCount(), 2);
+    QVERIFY(!gui.streamTabs()->bottomTab(8));
 }
 
 QTEST_MAIN(TestGuiNoDownload)

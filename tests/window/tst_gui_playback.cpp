@@ -44,7 +44,7 @@ StreamInfoPtr madeStream(const QString &format, const QString &url = unreachable
 // The engine of the player shown in the window's player area.
 MpvEngine *shownEngine(Gui *gui)
 {
-    auto *video = gui->compositeActivex->findChild<MpvWidget *>();
+    auto *video = gui->playback()->compositeActivex()->findChild<MpvWidget *>();
     return video ? video->engine() : nullptr;
 }
 
@@ -130,7 +130,7 @@ void TestGuiPlayback::cleanup()
 
 void TestGuiPlayback::playRow(int slot, const QString &name)
 {
-    BottomList *tab = m_gui->bottomTab(slot);
+    BottomList *tab = m_gui->streamTabs()->bottomTab(slot);
     QVERIFY(tab);
     m_gui->cBottomTab->setCurrentWidget(tab);
     const int row = rowNamed(tab, name);
@@ -143,10 +143,10 @@ void TestGuiPlayback::playRow(int slot, const QString &name)
 void TestGuiPlayback::playReusesPlayerOfSameKind()
 {
     playRow(1, QStringLiteral("Bravo News"));
-    auto *first = dynamic_cast<MediaPlayerWMP *>(m_gui->mediaPlayer.get());
+    auto *first = dynamic_cast<MediaPlayerWMP *>(m_gui->playback()->player());
     QVERIFY(first);
-    QCOMPARE(m_gui->currentPlayer, Gui::WMP);
-    QCOMPARE(m_gui->currentStream->getName(), QStringLiteral("Bravo News"));
+    QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::WMP);
+    QCOMPARE(m_gui->playback()->currentStream()->getName(), QStringLiteral("Bravo News"));
     // Right after the choice, then once the player has taken the address.
     QCOMPARE(m_gui->statusLine->text(), QStringLiteral("Playing: Bravo News"));
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
@@ -156,28 +156,28 @@ void TestGuiPlayback::playReusesPlayerOfSameKind()
 
     // A second stream of the same kind: the same player, a new address.
     playRow(2, QStringLiteral("Radio One"));
-    QCOMPARE(m_gui->mediaPlayer.get(), first);
+    QCOMPARE(m_gui->playback()->player(), first);
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Radio One"));
 }
 
 void TestGuiPlayback::formatWithoutPlayer()
 {
     playRow(1, QStringLiteral("Bravo News"));
-    MediaPlayer *before = m_gui->mediaPlayer.get();
+    MediaPlayer *before = m_gui->playback()->player();
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
     for (const QString &format : {QStringLiteral("wmp"), QString()}) {
-        m_gui->currentStream = madeStream(format);
+        m_gui->playback()->setCurrentStream(madeStream(format));
         m_gui->actionMediaplayerInvoke->run();
-        QCOMPARE(m_gui->mediaPlayer.get(), before);
-        QCOMPARE(m_gui->currentPlayer, Gui::WMP);
+        QCOMPARE(m_gui->playback()->player(), before);
+        QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::WMP);
         QVERIFY(waitForPostedTasks());
         QCOMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
     }
-    QCOMPARE(Gui::playerKind(QStringLiteral("WMP")), Gui::WMP);
-    QCOMPARE(Gui::playerKind(QStringLiteral("Icecast")), Gui::WMP);
-    QCOMPARE(Gui::playerKind(QStringLiteral("RM")), Gui::RP);
-    QCOMPARE(Gui::playerKind(QStringLiteral("QT")), Gui::QT);
-    QCOMPARE(Gui::playerKind(QStringLiteral("wmp")), Gui::NONE);
+    QCOMPARE(PlaybackControl::playerKind(QStringLiteral("WMP")), PlaybackControl::WMP);
+    QCOMPARE(PlaybackControl::playerKind(QStringLiteral("Icecast")), PlaybackControl::WMP);
+    QCOMPARE(PlaybackControl::playerKind(QStringLiteral("RM")), PlaybackControl::RP);
+    QCOMPARE(PlaybackControl::playerKind(QStringLiteral("QT")), PlaybackControl::QT);
+    QCOMPARE(PlaybackControl::playerKind(QStringLiteral("wmp")), PlaybackControl::NONE);
 }
 
 void TestGuiPlayback::formatWithoutPlayerBeforeAnyKind_data()
@@ -193,16 +193,16 @@ void TestGuiPlayback::formatWithoutPlayerBeforeAnyKind()
     // Before any kind was chosen, only a stop runs: a fresh idle picture,
     // no kind, no status text.
     QFETCH(QString, format);
-    QCOMPARE(m_gui->currentPlayer, Gui::NONE);
-    MediaPlayer *idle = m_gui->mediaPlayer.get();
+    QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::NONE);
+    MediaPlayer *idle = m_gui->playback()->player();
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(idle));
     const QString status = m_gui->statusLine->text();
     const int stops = m_gui->actionStop->runCount();
-    m_gui->currentStream = madeStream(format);
+    m_gui->playback()->setCurrentStream(madeStream(format));
     m_gui->actionMediaplayerInvoke->run();
     QCOMPARE(m_gui->actionStop->runCount(), stops + 1);
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
-    QCOMPARE(m_gui->currentPlayer, Gui::NONE);
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
+    QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::NONE);
     QVERIFY(waitForPostedTasks());
     QCOMPARE(m_gui->statusLine->text(), status);
     QVERIFY(!m_gui->actionStop->isEnabled());
@@ -212,17 +212,17 @@ void TestGuiPlayback::formatWithoutPlayerBeforeAnyKind()
 void TestGuiPlayback::stopThenSameKindMakesNewPlayer()
 {
     playRow(1, QStringLiteral("Bravo News"));
-    QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->mediaPlayer.get()));
+    QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->playback()->player()));
     // The player tab's stop button.
     QTest::mouseClick(m_gui->stopButton, Qt::LeftButton);
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
-    QCOMPARE(m_gui->currentPlayer, Gui::WMP);
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
+    QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::WMP);
     QVERIFY(m_gui->actionPlay->isEnabled());
     for (GuiAction *a : {m_gui->actionStop, m_gui->actionStopMenu, m_gui->actionPause, m_gui->actionPauseMenu,
                          m_gui->actionFullscreen, m_gui->actionFullscreenMenu})
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
     playRow(1, QStringLiteral("Bravo News"));
-    QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->mediaPlayer.get()));
+    QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->playback()->player()));
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
 }
 
@@ -231,8 +231,8 @@ void TestGuiPlayback::emptyAddressStops()
     playRow(1, QStringLiteral("Bravo News"));
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
     playRow(1, QStringLiteral("Delta Silent"));
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
-    QCOMPARE(m_gui->currentStream->getName(), QStringLiteral("Delta Silent"));
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
+    QCOMPARE(m_gui->playback()->currentStream()->getName(), QStringLiteral("Delta Silent"));
     QVERIFY(waitForPostedTasks());
     QCOMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
 }
@@ -250,11 +250,11 @@ void TestGuiPlayback::pauseAndFullscreen()
     QVERIFY(!m_gui->actionPauseMenu->isEnabled());
     QCOMPARE(engine->state(), MpvEngine::State::Paused);
     // Full screen on, then off, as the player reports it.
-    QVERIFY(!m_gui->mediaPlayer->isFullscreen());
+    QVERIFY(!m_gui->playback()->player()->isFullscreen());
     QTest::mouseClick(m_gui->fullscreenButton, Qt::LeftButton);
-    QVERIFY(m_gui->mediaPlayer->isFullscreen());
+    QVERIFY(m_gui->playback()->player()->isFullscreen());
     m_gui->actionFullscreenMenu->trigger();
-    QVERIFY(!m_gui->mediaPlayer->isFullscreen());
+    QVERIFY(!m_gui->playback()->player()->isFullscreen());
     m_gui->actionStop->run();
 }
 
@@ -264,8 +264,8 @@ void TestGuiPlayback::realPlayerAndQuickTime_data()
     QTest::addColumn<int>("kind");
     QTest::addColumn<bool>("fullscreen");
     QTest::addColumn<bool>("repeated");
-    QTest::newRow("RealPlayer after Windows Media Player") << "RM" << int(Gui::RP) << true << false;
-    QTest::newRow("QuickTime: the address once more") << "QT" << int(Gui::QT) << false << true;
+    QTest::newRow("RealPlayer after Windows Media Player") << "RM" << int(PlaybackControl::RP) << true << false;
+    QTest::newRow("QuickTime: the address once more") << "QT" << int(PlaybackControl::QT) << false << true;
 }
 
 void TestGuiPlayback::realPlayerAndQuickTime()
@@ -275,29 +275,29 @@ void TestGuiPlayback::realPlayerAndQuickTime()
     QFETCH(bool, fullscreen);
     QFETCH(bool, repeated);
     playRow(1, QStringLiteral("Bravo News"));
-    MediaPlayer *wmp = m_gui->mediaPlayer.get();
+    MediaPlayer *wmp = m_gui->playback()->player();
     QVERIFY(dynamic_cast<MediaPlayerWMP *>(wmp));
-    m_gui->currentStream = madeStream(format, m_service->mediaUrl(QStringLiteral("held.mp4")));
-    const QString expectedStatus = QStringLiteral("Playing ") + m_gui->currentStream->getName();
+    m_gui->playback()->setCurrentStream(madeStream(format, m_service->mediaUrl(QStringLiteral("held.mp4"))));
+    const QString expectedStatus = QStringLiteral("Playing ") + m_gui->playback()->currentStream()->getName();
     m_gui->actionMediaplayerInvoke->run();
-    MediaPlayer *player = m_gui->mediaPlayer.get();
+    MediaPlayer *player = m_gui->playback()->player();
     QVERIFY(player && player != wmp);
     QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(player));
-    QCOMPARE(m_gui->currentPlayer, kind);
+    QCOMPARE(m_gui->playback()->currentPlayer(), kind);
     QCOMPARE(m_gui->actionFullscreen->isEnabled(), fullscreen);
     QCOMPARE(m_gui->actionFullscreenMenu->isEnabled(), fullscreen);
     QVERIFY(m_gui->actionStop->isEnabled());
-    QCOMPARE(m_gui->qtHack, true);
+    QCOMPARE(m_gui->playback()->qtHack(), true);
     QVERIFY(waitForPostedTasks());
     // The QuickTime repeat reuses the player and clears the switch.
-    QCOMPARE(m_gui->qtHack, !repeated);
-    QCOMPARE(m_gui->mediaPlayer.get(), player);
+    QCOMPARE(m_gui->playback()->qtHack(), !repeated);
+    QCOMPARE(m_gui->playback()->player(), player);
     QCOMPARE(m_gui->statusLine->text(), expectedStatus);
     // A further stream of that kind without a stop gets no repeat.
     m_gui->actionMediaplayerInvoke->run();
     QVERIFY(waitForPostedTasks());
-    QCOMPARE(m_gui->mediaPlayer.get(), player);
-    QCOMPARE(m_gui->qtHack, !repeated);
+    QCOMPARE(m_gui->playback()->player(), player);
+    QCOMPARE(m_gui->playback()->qtHack(), !repeated);
 }
 
 void TestGuiPlayback::quickTimeGetsTheAddressTwice()
@@ -306,23 +306,25 @@ void TestGuiPlayback::quickTimeGetsTheAddressTwice()
     OleControlRegistry::registerControl(QStringLiteral("QuickTime.QuickTime"), [&setUrlCalls](QWidget *site) {
         return std::make_unique<CountingQuickTime>(site, &setUrlCalls);
     });
-    m_gui->currentStream = madeStream(QStringLiteral("QT"), m_service->mediaUrl(QStringLiteral("held.mp4")));
+    m_gui->playback()->setCurrentStream(
+        madeStream(QStringLiteral("QT"), m_service->mediaUrl(QStringLiteral("held.mp4"))));
     m_gui->actionMediaplayerInvoke->run();
-    auto *player = dynamic_cast<MediaPlayerQT *>(m_gui->mediaPlayer.get());
+    auto *player = dynamic_cast<MediaPlayerQT *>(m_gui->playback()->player());
     QVERIFY(player);
     // Once in the choice, once more after the pending events.
     QCOMPARE(setUrlCalls, 1);
     QTRY_COMPARE(setUrlCalls, 2);
-    QCOMPARE(m_gui->qtHack, false);
-    QCOMPARE(m_gui->mediaPlayer.get(), player);
+    QCOMPARE(m_gui->playback()->qtHack(), false);
+    QCOMPARE(m_gui->playback()->player(), player);
     // A further QuickTime stream without a stop: once.
-    m_gui->currentStream = madeStream(QStringLiteral("QT"), m_service->mediaUrl(QStringLiteral("held.mp4?2")));
+    m_gui->playback()->setCurrentStream(
+        madeStream(QStringLiteral("QT"), m_service->mediaUrl(QStringLiteral("held.mp4?2"))));
     m_gui->actionMediaplayerInvoke->run();
     QVERIFY(waitForPostedTasks());
     QCOMPARE(setUrlCalls, 3);
     // After a stop, the new player gets its repeat again.
     m_gui->actionStop->run();
-    QCOMPARE(m_gui->qtHack, true);
+    QCOMPARE(m_gui->playback()->qtHack(), true);
     m_gui->actionMediaplayerInvoke->run();
     QTRY_COMPARE(setUrlCalls, 5);
     QVERIFY(waitForPostedTasks());
@@ -333,8 +335,8 @@ void TestGuiPlayback::playerThatCannotBeMade_data()
 {
     QTest::addColumn<QString>("format");
     QTest::addColumn<int>("kind");
-    QTest::newRow("RealPlayer") << "RM" << int(Gui::RP);
-    QTest::newRow("QuickTime") << "QT" << int(Gui::QT);
+    QTest::newRow("RealPlayer") << "RM" << int(PlaybackControl::RP);
+    QTest::newRow("QuickTime") << "QT" << int(PlaybackControl::QT);
 }
 
 void TestGuiPlayback::playerThatCannotBeMade()
@@ -346,12 +348,12 @@ void TestGuiPlayback::playerThatCannotBeMade()
     QWidget *parent = nullptr;
     ModalAnswers answers;
     answers.recordAndClose(&error, &parent);
-    m_gui->currentStream = madeStream(format);
+    m_gui->playback()->setCurrentStream(madeStream(format));
     m_gui->actionMediaplayerInvoke->run();
     QCOMPARE(answers.handled(), 1);
     QCOMPARE(parent, m_gui.get());
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
-    QCOMPARE(m_gui->currentPlayer, kind);
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
+    QCOMPARE(m_gui->playback()->currentPlayer(), kind);
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Could not change stream, try again."));
     // Only the idle picture is there: nothing to stop or to show full
     // screen.
@@ -361,13 +363,13 @@ void TestGuiPlayback::playerThatCannotBeMade()
     // No repeat of the failed creation follows.
     QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
-    QCOMPARE(m_gui->currentPlayer, kind);
+    QCOMPARE(m_gui->playback()->currentPlayer(), kind);
     // Once the engine can start, the same kind makes its player.
     qunsetenv("QUORVANTEL_MPV_DISABLE");
     m_gui->actionMediaplayerInvoke->run();
-    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QVERIFY(m_gui->actionStop->isEnabled());
-    QCOMPARE(m_gui->actionFullscreen->isEnabled(), kind == Gui::RP);
+    QCOMPARE(m_gui->actionFullscreen->isEnabled(), kind == PlaybackControl::RP);
     QCOMPARE(answers.unexpected(), 0);
 }
 
@@ -387,7 +389,7 @@ void TestGuiPlayback::payPerViewWithoutTime()
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     m_gui->updateDatabase();
     QVERIFY(waitForLoads(loads, 1));
-    BottomList *ppv = m_gui->bottomTab(9);
+    BottomList *ppv = m_gui->streamTabs()->bottomTab(9);
     QVERIFY(ppv);
     m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
 
@@ -414,7 +416,7 @@ void TestGuiPlayback::payPerViewWithoutTime()
     QTRY_VERIFY_WITH_TIMEOUT(answers.done(), 15000);
     QVERIFY(isPpvDialog);
     QCOMPARE(parent, m_gui.get());
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     // The confirmed order reloads: the movie is now rented.
     QVERIFY(waitForLoads(loads, 2));
     QVERIFY(m_gui->ppvTab);
@@ -439,13 +441,13 @@ void TestGuiPlayback::payPerViewWithTimePlays()
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     m_gui->updateDatabase();
     QVERIFY(waitForLoads(loads, 1));
-    BottomList *ppv = m_gui->bottomTab(9);
+    BottomList *ppv = m_gui->streamTabs()->bottomTab(9);
     QVERIFY(ppv);
     m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
     ModalAnswers answers;
     playRow(9, QStringLiteral("Rented Movie"));
-    QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->mediaPlayer.get()));
-    QCOMPARE(m_gui->currentPlayer, Gui::WMP);
+    QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->playback()->player()));
+    QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::WMP);
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Rented Movie"));
     QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
@@ -470,9 +472,9 @@ void TestGuiPlayback::streamThatFailsSaysSo()
     QFETCH(QString, address);
     QFETCH(QString, reason);
     const QString url = address.startsWith(u'/') ? m_service->baseUrl() + address : address;
-    m_gui->currentStream = madeStream(format, url);
+    m_gui->playback()->setCurrentStream(madeStream(format, url));
     m_gui->actionMediaplayerInvoke->run();
-    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QTRY_VERIFY_WITH_TIMEOUT(m_gui->statusLine->text().startsWith(QLatin1String("Could not play the stream")), 15000);
     QVERIFY2(m_gui->statusLine->text().contains(reason), qPrintable(m_gui->statusLine->text()));
     // The failure stays the last word.

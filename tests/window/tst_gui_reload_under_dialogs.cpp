@@ -178,8 +178,8 @@ void TestGuiReloadUnderDialogs::init()
     m_service->setGlobalRental(802, 7200);
     m_gui = std::make_unique<Gui>();
     QVERIFY(openAndWaitForLoad(*m_gui));
-    QVERIFY(m_gui->bottomTab(1));
-    QVERIFY(m_gui->bottomTab(9));
+    QVERIFY(m_gui->streamTabs()->bottomTab(1));
+    QVERIFY(m_gui->streamTabs()->bottomTab(9));
     m_gui->addFavoriteStream(realPlayerFavorite(m_service->mediaUrl(QStringLiteral("held.mp4"))));
     QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
     m_loads = std::make_unique<QSignalSpy>(m_gui.get(), &Gui::loadFinished);
@@ -216,7 +216,7 @@ RecordTableView *TestGuiReloadUnderDialogs::entryTable(const QString &table)
 {
     if (table == QLatin1String("favorites"))
         return m_gui->favoritesTable;
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     m_gui->cBottomTab->setCurrentWidget(tv);
     return tv->getTable();
 }
@@ -225,7 +225,7 @@ void TestGuiReloadUnderDialogs::checkRebuiltTables(const QPointer<RecordTableVie
 {
     QTRY_VERIFY(oldTable.isNull());
     // No tab of the previous load is left, in the folder or out of it.
-    const QList<BottomList *> tabs = m_gui->liveTabs();
+    const QList<BottomList *> tabs = m_gui->streamTabs()->liveTabs();
     QTRY_COMPARE(m_gui->findChildren<BottomList *>().size(), tabs.size());
     QCOMPARE(m_gui->findChildren<RecordTableView *>().size(), tabs.size() + (m_gui->ppvTable ? 2 : 1));
     QVERIFY(!tabs.isEmpty());
@@ -250,7 +250,7 @@ void TestGuiReloadUnderDialogs::payPerViewDialog()
 {
     QFETCH(bool, confirmOrder);
     QFETCH(bool, byEscape);
-    BottomList *ppv = m_gui->bottomTab(9);
+    BottomList *ppv = m_gui->streamTabs()->bottomTab(9);
     m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
     QPointer<RecordTableView> table = ppv->getTable();
     const int row = rowNamed(ppv->getTableViewer(), QStringLiteral("Not Rented"));
@@ -297,8 +297,8 @@ void TestGuiReloadUnderDialogs::payPerViewDialog()
     QVERIFY(seen.dialogStillOpen);
     QVERIFY(seen.tableKept);
     checkRebuiltTables(table);
-    QVERIFY(m_gui->bottomTab(9));
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(m_gui->streamTabs()->bottomTab(9));
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     if (confirmOrder) {
         // The order still reloads the catalogue: the movie is rented now.
         QVERIFY(loadAsked);
@@ -354,9 +354,9 @@ void TestGuiReloadUnderDialogs::playerErrorDisplay()
     checkRebuiltTables(from);
     // The play went on to the player after the error: the kind is recorded,
     // the idle picture refused the address.
-    QCOMPARE(m_gui->currentStream->getName(), QStringLiteral("Real Channel"));
-    QCOMPARE(m_gui->currentPlayer, Gui::RP);
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QCOMPARE(m_gui->playback()->currentStream()->getName(), QStringLiteral("Real Channel"));
+    QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::RP);
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Could not change stream, try again."));
     QCOMPARE(answers.unexpected(), 0);
 }
@@ -457,8 +457,8 @@ void TestGuiReloadUnderDialogs::contextMenuOpen()
     QVERIFY(again);
     ModalAnswers answers;
     QVERIFY(chooseEntry(again, QStringLiteral("Play")));
-    QVERIFY(m_gui->currentStream);
-    QCOMPARE(m_gui->currentStream.get(), now->recordModel()->element(0).get());
+    QVERIFY(m_gui->playback()->currentStream());
+    QCOMPARE(m_gui->playback()->currentStream().get(), now->recordModel()->element(0).get());
     QCOMPARE(answers.unexpected(), 0);
 }
 

@@ -136,7 +136,7 @@ void TestGuiTables::init()
     m_service->clearRentals();
     m_gui = std::make_unique<Gui>();
     QVERIFY(openAndWaitForLoad(*m_gui));
-    QVERIFY(m_gui->bottomTab(1));
+    QVERIFY(m_gui->streamTabs()->bottomTab(1));
 }
 
 void TestGuiTables::cleanup()
@@ -196,7 +196,7 @@ void TestGuiTables::sorting()
     QFETCH(int, column);
     QFETCH(QStringList, order);
     QFETCH(int, direction);
-    BottomList *tab = m_gui->bottomTab(slot);
+    BottomList *tab = m_gui->streamTabs()->bottomTab(slot);
     QVERIFY(tab);
     m_gui->cBottomTab->setCurrentWidget(tab);
     clickHeader(tab, column);
@@ -209,7 +209,7 @@ void TestGuiTables::sorting()
 
 void TestGuiTables::sortToggles()
 {
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     // Genre: ascending, descending, ascending.
     clickHeader(tv, 1);
     QCOMPARE(names(tv).first(), QStringLiteral("Delta Silent"));
@@ -230,9 +230,9 @@ void TestGuiTables::sortToggles()
 
 void TestGuiTables::searchOnEveryKey()
 {
-    BottomList *tv = m_gui->bottomTab(1);
-    BottomList *radio = m_gui->bottomTab(2);
-    BottomList *ice = m_gui->bottomTab(8);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
+    BottomList *radio = m_gui->streamTabs()->bottomTab(2);
+    BottomList *ice = m_gui->streamTabs()->bottomTab(8);
     QTest::keyClick(m_gui->searchText, Qt::Key_R);
     // "r" is in many names, genres and countries.
     QVERIFY(!names(radio).isEmpty());
@@ -258,7 +258,7 @@ void TestGuiTables::searchOnEveryKey()
 
 void TestGuiTables::focusResetsFilters()
 {
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     const auto categories = tv->getStreamsView()->getCategories();
     QVERIFY(categories.size() > 1);
     tv->selectCategory(categories.back()->getId());
@@ -272,8 +272,8 @@ void TestGuiTables::focusResetsFilters()
 
 void TestGuiTables::tabSwitch()
 {
-    BottomList *tv = m_gui->bottomTab(1);
-    BottomList *radio = m_gui->bottomTab(2);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
+    BottomList *radio = m_gui->streamTabs()->bottomTab(2);
     QTest::keyClicks(m_gui->searchText, QStringLiteral("news"));
     QCOMPARE(names(tv), QStringList{"Bravo News"});
     clickRow(tv, 0);
@@ -308,12 +308,12 @@ void TestGuiTables::payPerViewTabSwitch()
     m_gui->updateDatabase();
     QVERIFY(waitForLoads(loads, 1));
     QVERIFY(m_gui->ppvTab);
-    BottomList *ppv = m_gui->bottomTab(9);
+    BottomList *ppv = m_gui->streamTabs()->bottomTab(9);
     QVERIFY(ppv);
     m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
     QVERIFY(!m_gui->searchText->isEnabled());
     QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 1);
-    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(m_gui->bottomTab(1)));
+    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(m_gui->streamTabs()->bottomTab(1)));
     QVERIFY(m_gui->searchText->isEnabled());
     QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
 }
@@ -330,10 +330,10 @@ void TestGuiTables::contextMenus()
     };
     const QStringList stream = {"Play", "Add to favorites", "Report this stream as not working"};
     for (int slot : {1, 2, 4, 5})
-        QCOMPARE(entries(m_gui->bottomTab(slot)), stream);
-    QCOMPARE(entries(m_gui->bottomTab(8)), (QStringList{"Play", "Add to favorites"}));
-    QVERIFY(entries(m_gui->bottomTab(9)).isEmpty());
-    QCOMPARE(m_gui->bottomTab(9)->getTable()->contextMenuPolicy(), Qt::DefaultContextMenu);
+        QCOMPARE(entries(m_gui->streamTabs()->bottomTab(slot)), stream);
+    QCOMPARE(entries(m_gui->streamTabs()->bottomTab(8)), (QStringList{"Play", "Add to favorites"}));
+    QVERIFY(entries(m_gui->streamTabs()->bottomTab(9)).isEmpty());
+    QCOMPARE(m_gui->streamTabs()->bottomTab(9)->getTable()->contextMenuPolicy(), Qt::DefaultContextMenu);
     // The favourites table's menu.
     QMenu *favorites = m_gui->favoritesTable->findChild<QMenu *>();
     QVERIFY(favorites);
@@ -345,7 +345,7 @@ void TestGuiTables::contextMenus()
 
 void TestGuiTables::rowTouchMakesTableCurrent()
 {
-    BottomList *movies = m_gui->bottomTab(5);
+    BottomList *movies = m_gui->streamTabs()->bottomTab(5);
     m_gui->cBottomTab->setCurrentWidget(movies);
     // A press alone (as at the start of a drag or a right click).
     RecordTableView *table = movies->getTable();
@@ -358,7 +358,7 @@ void TestGuiTables::rowTouchMakesTableCurrent()
 
 void TestGuiTables::actionsAfterTableRemoved()
 {
-    BottomList *adult = m_gui->bottomTab(4);
+    BottomList *adult = m_gui->streamTabs()->bottomTab(4);
     QVERIFY(adult);
     m_gui->cBottomTab->setCurrentWidget(adult);
     clickRow(adult, 0);
@@ -367,7 +367,7 @@ void TestGuiTables::actionsAfterTableRemoved()
     auto *close = qobject_cast<QAbstractButton *>(m_gui->cBottomTab->closeButton(adult));
     QVERIFY(close);
     close->click();
-    QTRY_VERIFY(!m_gui->bottomTab(4));
+    QTRY_VERIFY(!m_gui->streamTabs()->bottomTab(4));
     QVERIFY(!m_gui->currentTable);
     // The tab now in front was activated: its viewer, but no table yet.
     QCOMPARE(m_gui->currentTableViewer.data(),
@@ -382,7 +382,7 @@ void TestGuiTables::actionsAfterTableRemoved()
     QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
     QCOMPARE(m_gui->statusLine->text(), status);
-    QVERIFY(!m_gui->currentStream);
+    QVERIFY(!m_gui->playback()->currentStream());
     QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
     // Search and tab switches skip the closed slot.
     QTest::keyClicks(m_gui->searchText, QStringLiteral("x"));
@@ -412,7 +412,7 @@ void TestGuiTables::actionsBeforeAnyTable()
                          m_gui->actionSearch})
         a->run();
     QCOMPARE(answers.unexpected(), 0);
-    QVERIFY(!m_gui->currentStream);
+    QVERIFY(!m_gui->playback()->currentStream());
     m_service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 1));
 }
@@ -481,7 +481,7 @@ void TestGuiTables::tabPlanEdgeCases()
         QVERIFY(!m_gui->currentTableViewer);
         QCOMPARE(m_gui->cBottomTab->count(), 0);
     } else {
-        BottomList *current = m_gui->bottomTab(currentSlot);
+        BottomList *current = m_gui->streamTabs()->bottomTab(currentSlot);
         QCOMPARE(m_gui->cBottomTab->currentWidget(), current);
         QVERIFY(m_gui->cBottomTab->isTabBold(current));
         QCOMPARE(m_gui->currentTable.data(), current->getTable());
@@ -490,13 +490,13 @@ void TestGuiTables::tabPlanEdgeCases()
     }
     // The Adult content tab is made whenever adult content is shown, also
     // with an empty list.
-    if (BottomList *adultTab = m_gui->bottomTab(4)) {
+    if (BottomList *adultTab = m_gui->streamTabs()->bottomTab(4)) {
         if (!catalogue.contains("Erotic"))
             QCOMPARE(adultTab->getTableViewer()->rowCount(), 0);
     }
     // Without a Pay Tv tab the rented list ends empty and no rentals tab is
     // made.
-    if (!m_gui->bottomTab(9)) {
+    if (!m_gui->streamTabs()->bottomTab(9)) {
         if (adultVisible)
             QVERIFY(m_gui->pPVView->getPpvActive().empty());
         QVERIFY(!m_gui->ppvTab);
@@ -516,8 +516,8 @@ void TestGuiTables::rentedListHoldsMoviesWithTimeLeft()
     m_service->setGlobalRental(702, 0);
     m_service->setGlobalRental(703, 20);
     QVERIFY(startWindow(smallCatalogue()));
-    QVERIFY(m_gui->bottomTab(9));
-    QCOMPARE(m_gui->bottomTab(9)->getTableViewer()->rowCount(), 4);
+    QVERIFY(m_gui->streamTabs()->bottomTab(9));
+    QCOMPARE(m_gui->streamTabs()->bottomTab(9)->getTableViewer()->rowCount(), 4);
     const std::vector<PPVStreamInfoPtr> rented = m_gui->pPVView->getPpvActive();
     QStringList rentedNames;
     for (const PPVStreamInfoPtr &m : rented)
@@ -541,8 +541,8 @@ void TestGuiTables::rentedListHoldsMoviesWithTimeLeft()
     QTest::mouseClick(rentals->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     QTest::mouseDClick(rentals->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     QCOMPARE(m_gui->currentTable.data(), rentals);
-    QVERIFY(m_gui->currentStream);
-    QCOMPARE(m_gui->currentStream.get(), m_gui->ppvTableViewer->element(1).get());
+    QVERIFY(m_gui->playback()->currentStream());
+    QCOMPARE(m_gui->playback()->currentStream().get(), m_gui->ppvTableViewer->element(1).get());
     m_gui->actionStop->run();
 }
 
@@ -556,11 +556,11 @@ void TestGuiTables::reloadWhilePlaying()
     const QString media = heldMedia(*m_service);
     QVERIFY(startWindow(smallCatalogue(media)));
 
-    BottomList *tv = m_gui->bottomTab(1);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     clickRow(tv->getTable(), 0);
     QTest::mouseDClick(tv->getTable()->viewport(), Qt::LeftButton, Qt::NoModifier,
                        tv->getTable()->visualRect(tv->getTable()->model()->index(0, 0)).center());
-    QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->mediaPlayer.get()));
+    QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->playback()->player()));
     QVERIFY(m_gui->actionStop->isEnabled());
     // The rentals in front of the favourites folder.
     QVERIFY(m_gui->ppvTab);
@@ -569,7 +569,7 @@ void TestGuiTables::reloadWhilePlaying()
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     m_gui->actionUpdateDatabase->trigger();
     QVERIFY(waitForLoads(loads, 1));
-    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
+    QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QVERIFY(!m_gui->actionStop->isEnabled());
     QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
 }
@@ -581,8 +581,8 @@ void TestGuiTables::keyboardMenuAfterTabSwitch()
     QVERIFY(m_service);
     const QString media = heldMedia(*m_service);
     QVERIFY(startWindow(smallCatalogue(media)));
-    BottomList *tv = m_gui->bottomTab(1);
-    BottomList *radio = m_gui->bottomTab(2);
+    BottomList *tv = m_gui->streamTabs()->bottomTab(1);
+    BottomList *radio = m_gui->streamTabs()->bottomTab(2);
     QTabBar *bar = m_gui->cBottomTab->tabBar();
     bar->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
     clickRow(radio->getTable(), 1);
@@ -600,8 +600,8 @@ void TestGuiTables::keyboardMenuAfterTabSwitch()
     QVERIFY(menu);
     menu->actions().at(0)->trigger();
     menu->close();
-    QVERIFY(m_gui->currentStream);
-    QCOMPARE(m_gui->currentStream.get(), radio->getTableViewer()->element(1).get());
+    QVERIFY(m_gui->playback()->currentStream());
+    QCOMPARE(m_gui->playback()->currentStream().get(), radio->getTableViewer()->element(1).get());
     m_gui->actionStop->run();
 }
 
@@ -613,7 +613,7 @@ void TestGuiTables::payTvNameHeader()
     m_service->setPpvMovies({movie(701, QStringLiteral("Beta"), 5400), movie(702, QStringLiteral("alpha"), 3000),
                              movie(703, QStringLiteral("Gamma"), 4000)});
     QVERIFY(startWindow(smallCatalogue()));
-    BottomList *ppv = m_gui->bottomTab(9);
+    BottomList *ppv = m_gui->streamTabs()->bottomTab(9);
     QVERIFY(ppv);
     QCOMPARE(names(ppv), (QStringList{"alpha", "Beta", "Gamma"}));
     // The view starts by name ascending: the first click sorts descending.

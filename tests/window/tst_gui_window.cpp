@@ -118,7 +118,7 @@ void TestGuiWindow::accelerators()
     QVERIFY(openLoaded());
     Gui &gui = *m_gui;
     gui.activateWindow();
-    BottomList *tv = gui.bottomTab(1);
+    BottomList *tv = gui.streamTabs()->bottomTab(1);
     QVERIFY(tv);
     gui.cBottomTab->setCurrentWidget(tv);
     clickRow(tv->getTable(), 0);
@@ -133,30 +133,30 @@ void TestGuiWindow::accelerators()
         QCOMPARE(gui.lastLoadId(), before + 1);
         QVERIFY(waitForLoads(loads, 1));
     } else if (command == QLatin1String("Enter")) {
-        QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(gui.mediaPlayer.get()));
+        QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(gui.playback()->player()));
         QTest::keyClick(tv->getTable(), Qt::Key_Return);
-        QVERIFY(dynamic_cast<MediaPlayerWMP *>(gui.mediaPlayer.get()));
-        QCOMPARE(gui.currentStream.get(), first.get());
+        QVERIFY(dynamic_cast<MediaPlayerWMP *>(gui.playback()->player()));
+        QCOMPARE(gui.playback()->currentStream().get(), first.get());
         // Disabled, the key does nothing.
         gui.actionStop->run();
-        gui.setPlayEnabled(false);
+        gui.playback()->setPlayEnabled(false);
         QTest::keyClick(tv->getTable(), Qt::Key_Return);
-        QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(gui.mediaPlayer.get()));
+        QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(gui.playback()->player()));
     } else if (command == QLatin1String("KeypadEnter")) {
         QTest::keyClick(tv->getTable(), Qt::Key_Enter, Qt::KeypadModifier);
-        QVERIFY(dynamic_cast<MediaPlayerWMP *>(gui.mediaPlayer.get()));
-        QCOMPARE(gui.currentStream.get(), first.get());
+        QVERIFY(dynamic_cast<MediaPlayerWMP *>(gui.playback()->player()));
+        QCOMPARE(gui.playback()->currentStream().get(), first.get());
     } else if (command == QLatin1String("Alt+Enter")) {
         gui.actionPlayMenu->trigger();
         QVERIFY(gui.actionFullscreenMenu->isEnabled());
         for (Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::AltModifier),
                                                 Qt::KeyboardModifiers(Qt::AltModifier | Qt::KeypadModifier)}) {
-            QVERIFY(!gui.mediaPlayer->isFullscreen());
+            QVERIFY(!gui.playback()->player()->isFullscreen());
             gui.activateWindow();
             QVERIFY(QTest::qWaitForWindowActive(&gui));
             QTest::keyClick(tv->getTable(), modifiers & Qt::KeypadModifier ? Qt::Key_Enter : Qt::Key_Return,
                             modifiers);
-            QVERIFY(gui.mediaPlayer->isFullscreen());
+            QVERIFY(gui.playback()->player()->isFullscreen());
             gui.actionFullscreen->run();
         }
     } else if (command == QLatin1String("Space")) {
@@ -182,8 +182,8 @@ void TestGuiWindow::accelerators()
         gui.addFavoriteStream(favorite);
         tv->getTable()->setFocus();
         QTest::keyClick(tv->getTable(), Qt::Key_1, Qt::ControlModifier);
-        QCOMPARE(gui.currentStream.get(), favorite.get());
-        QVERIFY(dynamic_cast<MediaPlayerWMP *>(gui.mediaPlayer.get()));
+        QCOMPARE(gui.playback()->currentStream().get(), favorite.get());
+        QVERIFY(dynamic_cast<MediaPlayerWMP *>(gui.playback()->player()));
     } else if (command == QLatin1String("Ctrl+A")) {
         QTest::keyClick(tv->getTable(), Qt::Key_A, Qt::ControlModifier);
         QVERIFY(gui.actionOntopToggle->isChecked());
@@ -211,7 +211,7 @@ void TestGuiWindow::escapeDoesNothing()
 {
     QVERIFY(openLoaded());
     ModalAnswers answers;
-    for (QWidget *target : {static_cast<QWidget *>(m_gui.get()), static_cast<QWidget *>(m_gui->bottomTab(1)->getTable()),
+    for (QWidget *target : {static_cast<QWidget *>(m_gui.get()), static_cast<QWidget *>(m_gui->streamTabs()->bottomTab(1)->getTable()),
                             static_cast<QWidget *>(m_gui->searchText)}) {
         QTest::keyClick(target, Qt::Key_Escape);
         QVERIFY(waitForPostedTasks());
@@ -265,11 +265,11 @@ void TestGuiWindow::closeWhileFullScreenEndsProgram()
     runMainWindow([&](Gui &gui) {
         window = &gui;
         QObject::connect(&gui, &Gui::loadFinished, &gui, [&] {
-            BottomList *tv = window->bottomTab(1);
+            BottomList *tv = window->streamTabs()->bottomTab(1);
             clickRow(tv->getTable(), 0);
             window->actionPlayMenu->trigger();
             window->fullscreenButton->click();
-            fullScreen = window->mediaPlayer && window->mediaPlayer->isFullscreen();
+            fullScreen = window->playback()->player() && window->playback()->player()->isFullscreen();
             Options::setUpdateEnabled(false);
             watchdog.start(5000);
             // The title-bar close.

@@ -242,7 +242,7 @@ void TestPlainText::statusLineOfPlayedStream()
     stream->setName(text);
     stream->setFormat(QStringLiteral("WMP"));
     stream->setUrl(media);
-    gui.currentStream = stream;
+    gui.playback()->setCurrentStream(stream);
     gui.actionMediaplayerInvoke->run();
     checkPlain(gui.statusLine, QStringLiteral("Playing: ") + text);
     // Once the player has taken the address.
@@ -261,7 +261,7 @@ void TestPlainText::reportQuestion()
         RefService::CatalogueInfo{}));
     Gui gui;
     QVERIFY(openAndWaitForLoad(gui));
-    BottomList *tv = gui.bottomTab(1);
+    BottomList *tv = gui.streamTabs()->bottomTab(1);
     QVERIFY(tv);
     gui.cBottomTab->setCurrentWidget(tv);
     QCOMPARE(tv->getTableViewer()->rowCount(), 1);
