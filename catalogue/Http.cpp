@@ -1,10 +1,11 @@
 #include "catalogue/Http.h"
 
+#include "catalogue/Zlib.h"
+
 #include <QElapsedTimer>
 #include <QUrl>
 
 #include <curl/curl.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -37,42 +38,19 @@ class BodyDecoder
 public:
     enum class Coding { Identity, Gzip, Deflate };
 
-    BodyDecoder(Coding coding, QByteArray &out, qint64 maxBytes) : m_coding(coding), m_out(out), m_max(maxBytes) {}
-    ~BodyDecoder()
+    BodyDecoder(Coding coding, QByteArray &out, qint64 maxBytes) : m_coding(coding), m_out(out), m_max(maxBytes)
     {
-        if (m_zInit)
-            inflateEnd(&m_z);
+        if (coding != Coding::Identity)
+            m_inflater.emplace(coding == Coding::Gzip ? Zlib::Inflater::Format::Gzip : Zlib::Inflater::Format::Deflate,
+                               out, maxBytes);
     }
-    BodyDecoder(const BodyDecoder &) = delete;
-    BodyDecoder &operator=(const BodyDecoder &) = delete;
 
     // Feeds a chunk; returns false with kind()/message() set on failure.
     bool feed(const char *data, size_t size)
     {
         if (m_coding == Coding::Identity)
             return append(data, size);
-        if (m_done)
-            return afterEnd(data, size);
-        if (!m_zInit) {
-            if (m_coding == Coding::Deflate) {
-                // Decide raw versus zlib-wrapped from the first two bytes;
-                // keep them until we know.
-                m_head.append(data, qsizetype(size));
-                if (m_head.size() < 2)
-                    return true;
-                const auto b0 = uchar(m_head[0]);
-                const auto b1 = uchar(m_head[1]);
-                m_zlibWrapped = (b0 & 0x0f) == 8 && (b0 >> 4) <= 7 && ((b0 << 8) | b1) % 31 == 0;
-                if (!start(m_zlibWrapped ? MAX_WBITS : -MAX_WBITS))
-                    return false;
-                QByteArray head;
-                head.swap(m_head);
-                return inflateChunk(head.constData(), size_t(head.size()));
-            }
-            if (!start(16 + MAX_WBITS))
-                return false;
-        }
-        return inflateChunk(data, size);
+        return m_inflater->feed(data, size) || failed();
     }
 
     // Called at the end of the body.
@@ -80,38 +58,13 @@ public:
     {
         if (m_coding == Coding::Identity)
             return true;
-        if (!m_zInit && m_coding == Coding::Deflate && !m_head.isEmpty()) {
-            // One byte of deflate data: only raw deflate can be that short.
-            if (!start(-MAX_WBITS))
-                return false;
-            QByteArray head;
-            head.swap(m_head);
-            if (!inflateChunk(head.constData(), size_t(head.size())))
-                return false;
-        }
-        if (!m_done)
-            return fail(HttpError::Kind::Decode, "The compressed body ends before its end marker");
-        return true;
+        return m_inflater->finish() || failed();
     }
 
     HttpError::Kind kind() const { return m_kind; }
     const std::string &message() const { return m_message; }
 
 private:
-    static bool startsGzipMember(const char *data, size_t size)
-    {
-        return size >= 2 && uchar(data[0]) == 0x1f && uchar(data[1]) == 0x8b;
-    }
-
-    bool start(int windowBits)
-    {
-        std::memset(&m_z, 0, sizeof m_z);
-        if (inflateInit2(&m_z, windowBits) != Z_OK)
-            return fail(HttpError::Kind::Decode, "Cannot start the decoder");
-        m_zInit = true;
-        return true;
-    }
-
     bool append(const char *data, size_t size)
     {
         if (qint64(m_out.size()) + qint64(size) > m_max)
@@ -121,87 +74,25 @@ private:
         return true;
     }
 
-    bool inflateChunk(const char *data, size_t size)
+    // Takes the inflater's failure into kind() and message(); returns false.
+    bool failed()
     {
-        if (m_zlibWrapped && m_produced == 0 && m_keepInput) {
-            // Until the first output byte, keep the input: a body that only
-            // looked like it had a zlib header is then read again as raw.
-            if (m_saved.size() + qsizetype(size) <= 65536)
-                m_saved.append(data, qsizetype(size));
-            else
-                m_keepInput = false;
+        const std::optional<std::string> &detail = m_inflater->detail();
+        switch (m_inflater->failure()) {
+        case Zlib::Inflater::Failure::Start:
+            return fail(HttpError::Kind::Decode, "Cannot start the decoder");
+        case Zlib::Inflater::Failure::TooLarge:
+            return fail(HttpError::Kind::TooLarge,
+                        "The body is larger than " + std::to_string(m_max) + " bytes");
+        case Zlib::Inflater::Failure::Truncated:
+            return fail(HttpError::Kind::Decode, "The compressed body ends before its end marker");
+        case Zlib::Inflater::Failure::Invalid:
+        case Zlib::Inflater::Failure::None:
+            break;
         }
-        m_z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data));
-        m_z.avail_in = uInt(size);
-        // Inflate straight into the spare room of the output, growing it
-        // geometrically; one byte past the limit tells that it was passed.
-        for (;;) {
-            const qint64 limit = m_max + 1;
-            if (m_out.capacity() - m_out.size() < 16384 && m_out.size() < limit)
-                m_out.reserve(qsizetype(std::min<qint64>(limit, std::max<qint64>(qint64(m_out.size()) * 2, 65536))));
-            const qsizetype before = m_out.size();
-            const qsizetype room = qsizetype(std::min<qint64>(m_out.capacity() - before, limit - before));
-            m_out.resize(before + room);
-            m_z.next_out = reinterpret_cast<Bytef *>(m_out.data() + before);
-            m_z.avail_out = uInt(room);
-            const int rc = inflate(&m_z, Z_NO_FLUSH);
-            const qsizetype produced = room - qsizetype(m_z.avail_out);
-            m_out.resize(before + produced);
-            if (rc == Z_DATA_ERROR && m_zlibWrapped && m_produced == 0 && m_keepInput)
-                return restartRaw();
-            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
-                return fail(HttpError::Kind::Decode,
-                            std::string("The body is not valid ")
-                                + (m_coding == Coding::Gzip ? "gzip" : "deflate") + " data"
-                                + (m_z.msg ? std::string(": ") + m_z.msg : std::string()));
-            if (produced > 0) {
-                m_produced += size_t(produced);
-                m_saved.clear();
-                if (qint64(m_out.size()) > m_max)
-                    return fail(HttpError::Kind::TooLarge,
-                                "The body is larger than " + std::to_string(m_max) + " bytes");
-            }
-            if (rc == Z_STREAM_END) {
-                m_done = true;
-                return afterEnd(reinterpret_cast<const char *>(m_z.next_in), m_z.avail_in);
-            }
-            if (rc == Z_BUF_ERROR || (m_z.avail_in == 0 && m_z.avail_out > 0))
-                return true; // needs more input
-        }
-    }
-
-    // Data after the end of the compressed stream. A further gzip member
-    // continues the body (as gzip -d reads it); anything else is trailing
-    // garbage that decoders ignore.
-    bool afterEnd(const char *data, size_t size)
-    {
-        if (m_coding != Coding::Gzip || m_ignoreRest || size == 0)
-            return true;
-        m_probe.append(data, qsizetype(size));
-        if (m_probe.size() < 2)
-            return true; // too short to tell yet
-        if (!startsGzipMember(m_probe.constData(), size_t(m_probe.size()))) {
-            m_ignoreRest = true;
-            m_probe.clear();
-            return true;
-        }
-        inflateReset(&m_z);
-        m_done = false;
-        QByteArray next;
-        next.swap(m_probe);
-        return inflateChunk(next.constData(), size_t(next.size()));
-    }
-
-    bool restartRaw()
-    {
-        inflateEnd(&m_z);
-        m_zInit = false;
-        m_zlibWrapped = false;
-        if (!start(-MAX_WBITS))
-            return false;
-        QByteArray saved;
-        saved.swap(m_saved);
-        return inflateChunk(saved.constData(), size_t(saved.size()));
+        return fail(HttpError::Kind::Decode,
+                    std::string("The body is not valid ") + (m_coding == Coding::Gzip ? "gzip" : "deflate")
+                        + " data" + (detail ? std::string(": ") + *detail : std::string()));
     }
 
     bool fail(HttpError::Kind kind, const std::string &message)
@@ -214,16 +105,7 @@ private:
     Coding m_coding;
     QByteArray &m_out;
     qint64 m_max;
-    z_stream m_z{};
-    bool m_zInit = false;
-    bool m_done = false;
-    bool m_zlibWrapped = false;
-    QByteArray m_head;
-    QByteArray m_saved;
-    bool m_keepInput = true;
-    QByteArray m_probe;
-    bool m_ignoreRest = false;
-    size_t m_produced = 0;
+    std::optional<Zlib::Inflater> m_inflater;
     HttpError::Kind m_kind = HttpError::Kind::Decode;
     std::string m_message;
 };

@@ -1,53 +1,17 @@
 #pragma once
 
+#include "catalogue/NameIndex.h"
 #include "catalogue/StreamInfo.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <atomic>
 #include <future>
 #include <memory>
 #include <optional>
 #include <stop_token>
-#include <vector>
 
-// One name index of the catalogue: each category (language, country) text
-// with its number. Names count from 1 in the order of first registration.
-// Number 0 means "all": the category and language indexes hold an "all"
-// entry under that number, which is never handed out for a name, so a real
-// category or language never gets 0, also after a flush.
-class NameIndex
-{
-public:
-    // allText: text of the "all" entry; a null text gives an index without
-    // one (the countries).
-    explicit NameIndex(const QString &allText = QString());
-
-    // The number of name, registering it when new.
-    int add(const QString &name);
-    // The number of name, or -1 when it is not registered.
-    int number(const QString &name) const;
-    // Forgets every name; the "all" entry stays.
-    void clear();
-    // The entries in number order, the "all" entry first when there is one.
-    std::vector<StreamFilterPtr> entries() const;
-    // Registered names, the "all" entry not counted.
-    int count() const { return int(m_names.size()); }
-
-private:
-    StreamFilterPtr m_all;
-    QHash<QString, int> m_numbers;
-    std::vector<StreamFilterPtr> m_names;
-};
-
-// The three indexes a catalogue load registers its records in.
-struct CatalogueIndexes
-{
-    NameIndex categories;
-    NameIndex languages;
-    NameIndex countries;
-};
+struct CatalogueDocument;
 
 // The catalogue reader: asks the catalogue server for the revision,
 // downloads the catalogue (keeping a gzip copy in the cache file) or reads
@@ -131,22 +95,10 @@ public:
     static QByteArray gzipDecompress(const QByteArray &data, qint64 maxBytes = MAX_CATALOGUE_BYTES);
 
 private:
-    struct Document;
-    // Parses body into a document; throws std::runtime_error when it is
-    // not well-formed.
-    static std::shared_ptr<Document> parse(QByteArray body, bool inPlace);
-    // Whether the document follows the catalogue's rules: a Streams element,
-    // and every Stream in it complete (the checks getStreamList makes).
-    static bool followsRules(const Document &document);
-    // Writes body, gzip-compressed, to a temporary file and renames it over
-    // the cache file; when parsed is given, only once it gives the body's
-    // document and that follows the rules. True when the cache file now
-    // holds the body.
-    bool writeCache(const QByteArray &body, std::future<std::shared_ptr<const Document>> *parsed) const;
     void finishCacheWrite();
     QString infoText(const char *name) const;
 
-    std::shared_ptr<Document> m_doc;
+    std::shared_ptr<CatalogueDocument> m_doc;
     std::atomic<bool> m_adultVisible{true};
     bool m_cacheWritten = false;
     std::future<bool> m_pendingWrite;
