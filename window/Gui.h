@@ -237,31 +237,61 @@ public:
     QWidget *compositeActivex = nullptr;
     bool qtHack = true;
 
-    // Catalogue objects, for the life of the window (shared with the load).
-    std::shared_ptr<StreamsManager> manager;
-    std::shared_ptr<PPVView> pPVView;
-    std::shared_ptr<IcecastView> icecastView;
-    std::shared_ptr<StreamsView> newView, tvView, radioView, eroticView, movieView, allView;
+    // Catalogue objects.
     StreamsView *currentView = nullptr;
 
     // Tables and tabs.
-    TabFolder *cTabFavLoc = nullptr;
     TabFolder *cBottomTab = nullptr;
-    TabFolder *searchFolder = nullptr;
-    TabFolder *playerFolder = nullptr;
     std::array<QPointer<BottomList>, TAB_SLOTS> bottomTabs;
-    QPointer<QWidget> favoritesTab;
-    QPointer<RecordTableView> favoritesTable;
-    QPointer<RecordTableModel> favoritesTableViewer;
-    QPointer<QWidget> ppvTab;
-    QPointer<RecordTableView> ppvTable;
-    QPointer<RecordTableModel> ppvTableViewer;
     QPointer<RecordTableView> currentTable;
     QPointer<RecordTableModel> currentTableViewer;
     QStringList streamColNames;
     QList<int> streamColumnWith;
     QList<int> streamSorterIdentifier;
     QList<int> streamSorterIdentifierPPV;
+
+    // Switches.
+    std::atomic<bool> fakeProgressRunning{false};
+
+signals:
+    // A catalogue load has ended and the window has shown its outcome (after
+    // the rebuild, or after the failure display was closed).
+    void loadFinished(bool succeeded);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    // The window's parts, which share its state.
+    friend class BottomList;
+    friend class CatalogueLoad;
+    friend class DatabaseLoadThread;
+    friend class FakeProgressThread;
+    friend class PlaybackControl;
+    friend class RecordTableView;
+    friend class StreamTabs;
+    friend class TableHost;
+    // The tests' view of the window's state.
+    friend struct GuiProbe;
+
+    // --- State the window's parts share ----------------------------------------
+    // Catalogue objects, for the life of the window (shared with the load).
+    std::shared_ptr<StreamsManager> manager;
+    std::shared_ptr<PPVView> pPVView;
+    std::shared_ptr<IcecastView> icecastView;
+    std::shared_ptr<StreamsView> newView, tvView, radioView, eroticView, movieView, allView;
+
+    // Tables and tabs.
+    TabFolder *cTabFavLoc = nullptr;
+    TabFolder *searchFolder = nullptr;
+    TabFolder *playerFolder = nullptr;
+    QPointer<QWidget> favoritesTab;
+    QPointer<RecordTableView> favoritesTable;
+    QPointer<RecordTableModel> favoritesTableViewer;
+    QPointer<QWidget> ppvTab;
+    QPointer<RecordTableView> ppvTable;
+    QPointer<RecordTableModel> ppvTableViewer;
     QLineEdit *searchText = nullptr;
 
     // Looks.
@@ -286,7 +316,6 @@ public:
 
     // Switches.
     bool enableStackTrace = true;
-    std::atomic<bool> fakeProgressRunning{false};
 
     // Actions, in the order createActions makes them.
     GuiAction *actionFavoritesPlay1Menu = nullptr;
@@ -336,19 +365,6 @@ public:
     QMenu *mediaMenu = nullptr;
     QMenu *favoritesMenu = nullptr;
     QMenu *helpMenu = nullptr;
-
-signals:
-    // A catalogue load has ended and the window has shown its outcome (after
-    // the rebuild, or after the failure display was closed).
-    void loadFinished(bool succeeded);
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    friend class DatabaseLoadThread;
-    friend class FakeProgressThread;
 
     void createContents();
     void buildLayout();

@@ -82,7 +82,7 @@ void TestGuiDrag::dragRunningWhenRebuildComes()
     // The new favourites table takes the new tabs' drags.
     std::unique_ptr<QMimeData> data(gui.streamDragData(gui.bottomTab(1)->getTableViewer()->element(0)));
     QVERIFY(gui.isStreamDrag(data.get()));
-    QVERIFY(gui.favoritesTable->isDropTarget());
+    QVERIFY(probe(gui).favoritesTable()->isDropTarget());
     gui.streamDragFinished();
 }
 

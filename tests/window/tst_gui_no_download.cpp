@@ -57,7 +57,7 @@ std::unique_ptr<ReferenceService> serviceWithLists()
 void typeSearch(Gui &gui, const QString &text)
 {
     for (const QChar c : text)
-        QTest::keyClick(gui.searchText, c.toLatin1());
+        QTest::keyClick(probe(gui).searchText(), c.toLatin1());
 }
 
 } // namespace
@@ -110,11 +110,11 @@ void TestGuiNoDownload::tablesNeverDownload()
     }
     // The state of the pay-per-view view from the start of a reload until
     // its download ends: the list is forgotten, the rows still held.
-    gui.pPVView->clearStreams();
+    probe(gui).pPVView()->clearStreams();
 
     QCOMPARE(gui.cBottomTab->currentWidget(), gui.bottomTab(1));
     typeSearch(gui, QStringLiteral("Movie"));
-    QCOMPARE(gui.searchText->text(), QStringLiteral("Movie"));
+    QCOMPARE(probe(gui).searchText()->text(), QStringLiteral("Movie"));
     // Every tab searched, from the held lists.
     QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
     QCOMPARE(icecastTab->getTableViewer()->rowCount(), 1);
@@ -202,8 +202,8 @@ void TestGuiNoDownload::failedListsFromTheStart()
     // two views for rows do not try the servers again.
     QVERIFY(gui.bottomTab(1) && gui.bottomTab(4));
     QVERIFY(!gui.bottomTab(8) && !gui.bottomTab(9));
-    QVERIFY(gui.pPVView->getActiveStreams().empty());
-    QVERIFY(gui.icecastView->getActiveStreams().empty());
+    QVERIFY(probe(gui).pPVView()->getActiveStreams().empty());
+    QVERIFY(probe(gui).icecastView()->getActiveStreams().empty());
     typeSearch(gui, QStringLiteral("Radio"));
     QCOMPARE(gui.bottomTab(2)->getTableViewer()->rowCount(), 2);
     QCOMPARE(service->requestCount(PPV_PATH), 1);

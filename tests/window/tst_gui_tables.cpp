@@ -224,7 +224,7 @@ void TestGuiTables::sortToggles()
     QCOMPARE(tv->getTable()->horizontalHeader()->sortIndicatorSection(), 3);
     QCOMPARE(tv->getTable()->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
     // The sort stays through a search.
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("a"));
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("a"));
     QCOMPARE(names(tv).first(), QStringLiteral("alpha Sport"));
 }
 
@@ -233,25 +233,25 @@ void TestGuiTables::searchOnEveryKey()
     BottomList *tv = m_gui->bottomTab(1);
     BottomList *radio = m_gui->bottomTab(2);
     BottomList *ice = m_gui->bottomTab(8);
-    QTest::keyClick(m_gui->searchText, Qt::Key_R);
+    QTest::keyClick(probe(m_gui).searchText(), Qt::Key_R);
     // "r" is in many names, genres and countries.
     QVERIFY(!names(radio).isEmpty());
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("adio"));
-    QCOMPARE(m_gui->searchText->text(), QStringLiteral("radio"));
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("adio"));
+    QCOMPARE(probe(m_gui).searchText()->text(), QStringLiteral("radio"));
     QCOMPARE(names(radio), (QStringList{"Radio One", "Radio Two"}));
     QVERIFY(names(tv).isEmpty());
     QVERIFY(names(ice).isEmpty());
     // Genres match in stream tabs; the directory is searched by name only.
-    m_gui->searchText->clear();
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("jazz"));
+    probe(m_gui).searchText()->clear();
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("jazz"));
     QCOMPARE(names(radio), QStringList{"Radio Two"});
     QVERIFY(names(ice).isEmpty());
-    m_gui->searchText->clear();
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("ice a"));
+    probe(m_gui).searchText()->clear();
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("ice a"));
     QCOMPARE(names(ice), QStringList{"Ice Alpha"});
     // Emptying the field shows everything again.
-    m_gui->searchText->clear();
-    QTest::keyClick(m_gui->searchText, Qt::Key_Backspace);
+    probe(m_gui).searchText()->clear();
+    QTest::keyClick(probe(m_gui).searchText(), Qt::Key_Backspace);
     QCOMPARE(names(tv).size(), 4);
     QCOMPARE(names(ice).size(), 3);
 }
@@ -264,7 +264,7 @@ void TestGuiTables::focusResetsFilters()
     tv->selectCategory(categories.back()->getId());
     QVERIFY(names(tv).size() < 4);
     QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
-    QApplication::sendEvent(m_gui->searchText, &focus);
+    QApplication::sendEvent(probe(m_gui).searchText(), &focus);
     QCOMPARE(tv->getStreamsView()->getSelectedCategory(), 0);
     QCOMPARE(tv->getStreamsView()->getSelectedCountry(), 0);
     QCOMPARE(names(tv).size(), 4);
@@ -274,30 +274,30 @@ void TestGuiTables::tabSwitch()
 {
     BottomList *tv = m_gui->bottomTab(1);
     BottomList *radio = m_gui->bottomTab(2);
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("news"));
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("news"));
     QCOMPARE(names(tv), QStringList{"Bravo News"});
     clickRow(tv, 0);
-    QVERIFY(m_gui->actionPlay->isEnabled());
+    QVERIFY(probe(m_gui).actionPlay()->isEnabled());
     QCOMPARE(m_gui->currentTable.data(), tv->getTable());
 
     // The user picks the Radio tab.
     m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
     QVERIFY(m_gui->cBottomTab->isTabBold(radio));
     QVERIFY(!m_gui->cBottomTab->isTabBold(tv));
-    QVERIFY(m_gui->searchText->text().isEmpty());
+    QVERIFY(probe(m_gui).searchText()->text().isEmpty());
     QCOMPARE(names(tv).size(), 4);
     QCOMPARE(m_gui->currentView, radio->getStreamsView());
     QCOMPARE(m_gui->currentTableViewer.data(), radio->getTableViewer());
     // Play waits for a touched row, even though the old table still shows a
     // selection; the current table follows on that touch.
-    QVERIFY(!m_gui->actionPlay->isEnabled());
-    QVERIFY(!m_gui->actionPlayMenu->isEnabled());
+    QVERIFY(!probe(m_gui).actionPlay()->isEnabled());
+    QVERIFY(!probe(m_gui).actionPlayMenu()->isEnabled());
     QCOMPARE(m_gui->currentTable.data(), tv->getTable());
     clickRow(radio, 1);
-    QVERIFY(m_gui->actionPlay->isEnabled());
+    QVERIFY(probe(m_gui).actionPlay()->isEnabled());
     QCOMPARE(m_gui->currentTable.data(), radio->getTable());
-    QVERIFY(m_gui->searchText->isEnabled());
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+    QVERIFY(probe(m_gui).searchText()->isEnabled());
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 0);
 }
 
 void TestGuiTables::payPerViewTabSwitch()
@@ -307,15 +307,15 @@ void TestGuiTables::payPerViewTabSwitch()
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     m_gui->updateDatabase();
     QVERIFY(waitForLoads(loads, 1));
-    QVERIFY(m_gui->ppvTab);
+    QVERIFY(probe(m_gui).ppvTab());
     BottomList *ppv = m_gui->bottomTab(9);
     QVERIFY(ppv);
     m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
-    QVERIFY(!m_gui->searchText->isEnabled());
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 1);
+    QVERIFY(!probe(m_gui).searchText()->isEnabled());
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 1);
     m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(m_gui->bottomTab(1)));
-    QVERIFY(m_gui->searchText->isEnabled());
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+    QVERIFY(probe(m_gui).searchText()->isEnabled());
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 0);
 }
 
 void TestGuiTables::contextMenus()
@@ -335,7 +335,7 @@ void TestGuiTables::contextMenus()
     QVERIFY(entries(m_gui->bottomTab(9)).isEmpty());
     QCOMPARE(m_gui->bottomTab(9)->getTable()->contextMenuPolicy(), Qt::DefaultContextMenu);
     // The favourites table's menu.
-    QMenu *favorites = m_gui->favoritesTable->findChild<QMenu *>();
+    QMenu *favorites = probe(m_gui).favoritesTable()->findChild<QMenu *>();
     QVERIFY(favorites);
     QStringList texts;
     for (QAction *a : favorites->actions())
@@ -373,19 +373,19 @@ void TestGuiTables::actionsAfterTableRemoved()
     QCOMPARE(m_gui->currentTableViewer.data(),
              qobject_cast<BottomList *>(m_gui->cBottomTab->currentWidget())->getTableViewer());
 
-    const QString status = m_gui->statusLine->text();
+    const QString status = probe(m_gui).statusLine()->text();
     ModalAnswers answers;
-    m_gui->actionReportBrokenLink->run();
-    m_gui->actionCurrentTableFavorite->run();
-    m_gui->actionPlayFromCurrentTable->run();
-    m_gui->actionPlay->run();
+    probe(m_gui).actionReportBrokenLink()->run();
+    probe(m_gui).actionCurrentTableFavorite()->run();
+    probe(m_gui).actionPlayFromCurrentTable()->run();
+    probe(m_gui).actionPlay()->run();
     QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
-    QCOMPARE(m_gui->statusLine->text(), status);
+    QCOMPARE(probe(m_gui).statusLine()->text(), status);
     QVERIFY(!m_gui->currentStream);
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 0);
     // Search and tab switches skip the closed slot.
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("x"));
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("x"));
     m_gui->cBottomTab->tabBar()->setCurrentIndex(0);
 }
 
@@ -403,13 +403,13 @@ void TestGuiTables::actionsBeforeAnyTable()
     ModalAnswers answers;
     // Before the window exists and while the first load runs, there is no
     // table to act on.
-    for (GuiAction *a : {m_gui->actionReportBrokenLink, m_gui->actionCurrentTableFavorite,
-                         m_gui->actionPlayFromCurrentTable, m_gui->actionRemoveFavorite, m_gui->actionFavoritesPlay1Menu})
+    for (GuiAction *a : {probe(m_gui).actionReportBrokenLink(), probe(m_gui).actionCurrentTableFavorite(),
+                         probe(m_gui).actionPlayFromCurrentTable(), probe(m_gui).actionRemoveFavorite(), probe(m_gui).actionFavoritesPlay1Menu()})
         a->run();
     m_gui->open(false);
-    for (GuiAction *a : {m_gui->actionReportBrokenLink, m_gui->actionCurrentTableFavorite,
-                         m_gui->actionPlayFromCurrentTable, m_gui->actionRemoveFavorite, m_gui->actionFavoritesPlay1Menu,
-                         m_gui->actionSearch})
+    for (GuiAction *a : {probe(m_gui).actionReportBrokenLink(), probe(m_gui).actionCurrentTableFavorite(),
+                         probe(m_gui).actionPlayFromCurrentTable(), probe(m_gui).actionRemoveFavorite(), probe(m_gui).actionFavoritesPlay1Menu(),
+                         probe(m_gui).actionSearch()})
         a->run();
     QCOMPARE(answers.unexpected(), 0);
     QVERIFY(!m_gui->currentStream);
@@ -475,7 +475,7 @@ void TestGuiTables::tabPlanEdgeCases()
 
     QCOMPARE(liveSlots(*m_gui), tabSlots);
     QCOMPARE(folderTitles(m_gui->cBottomTab), titles);
-    QCOMPARE(m_gui->statusLine2->text(), QStringLiteral("Database loaded."));
+    QCOMPARE(probe(m_gui).statusLine2()->text(), QStringLiteral("Database loaded."));
     if (currentSlot < 0) {
         QVERIFY(!m_gui->currentTable);
         QVERIFY(!m_gui->currentTableViewer);
@@ -486,7 +486,7 @@ void TestGuiTables::tabPlanEdgeCases()
         QVERIFY(m_gui->cBottomTab->isTabBold(current));
         QCOMPARE(m_gui->currentTable.data(), current->getTable());
         QCOMPARE(m_gui->currentTableViewer.data(), current->getTableViewer());
-        QVERIFY(m_gui->actionPlay->isEnabled());
+        QVERIFY(probe(m_gui).actionPlay()->isEnabled());
     }
     // The Adult content tab is made whenever adult content is shown, also
     // with an empty list.
@@ -498,10 +498,10 @@ void TestGuiTables::tabPlanEdgeCases()
     // made.
     if (!m_gui->bottomTab(9)) {
         if (adultVisible)
-            QVERIFY(m_gui->pPVView->getPpvActive().empty());
-        QVERIFY(!m_gui->ppvTab);
+            QVERIFY(probe(m_gui).pPVView()->getPpvActive().empty());
+        QVERIFY(!probe(m_gui).ppvTab());
     }
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 0);
 }
 
 void TestGuiTables::rentedListHoldsMoviesWithTimeLeft()
@@ -518,32 +518,32 @@ void TestGuiTables::rentedListHoldsMoviesWithTimeLeft()
     QVERIFY(startWindow(smallCatalogue()));
     QVERIFY(m_gui->bottomTab(9));
     QCOMPARE(m_gui->bottomTab(9)->getTableViewer()->rowCount(), 4);
-    const std::vector<PPVStreamInfoPtr> rented = m_gui->pPVView->getPpvActive();
+    const std::vector<PPVStreamInfoPtr> rented = probe(m_gui).pPVView()->getPpvActive();
     QStringList rentedNames;
     for (const PPVStreamInfoPtr &m : rented)
         rentedNames << m->getName();
     rentedNames.sort();
     QCOMPARE(rentedNames, (QStringList{"Rented A", "Rented B"}));
-    QVERIFY(m_gui->ppvTab);
-    QCOMPARE(m_gui->ppvTableViewer->rowCount(), 2);
+    QVERIFY(probe(m_gui).ppvTab());
+    QCOMPARE(probe(m_gui).ppvTableViewer()->rowCount(), 2);
 
     // A second load adds each rental once again, not twice.
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     m_gui->updateDatabase();
     QVERIFY(waitForLoads(loads, 1));
-    QCOMPARE(m_gui->pPVView->getPpvActive().size(), size_t(2));
-    QCOMPARE(m_gui->ppvTableViewer->rowCount(), 2);
+    QCOMPARE(probe(m_gui).pPVView()->getPpvActive().size(), size_t(2));
+    QCOMPARE(probe(m_gui).ppvTableViewer()->rowCount(), 2);
 
     // A double click on a rental plays it through the play path.
-    m_gui->cTabFavLoc->setCurrentIndex(1);
-    RecordTableView *rentals = m_gui->ppvTable;
+    probe(m_gui).cTabFavLoc()->setCurrentIndex(1);
+    RecordTableView *rentals = probe(m_gui).ppvTable();
     const QRect rect = rentals->visualRect(rentals->model()->index(1, 0));
     QTest::mouseClick(rentals->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     QTest::mouseDClick(rentals->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     QCOMPARE(m_gui->currentTable.data(), rentals);
     QVERIFY(m_gui->currentStream);
-    QCOMPARE(m_gui->currentStream.get(), m_gui->ppvTableViewer->element(1).get());
-    m_gui->actionStop->run();
+    QCOMPARE(m_gui->currentStream.get(), probe(m_gui).ppvTableViewer()->element(1).get());
+    probe(m_gui).actionStop()->run();
 }
 
 void TestGuiTables::reloadWhilePlaying()
@@ -561,17 +561,17 @@ void TestGuiTables::reloadWhilePlaying()
     QTest::mouseDClick(tv->getTable()->viewport(), Qt::LeftButton, Qt::NoModifier,
                        tv->getTable()->visualRect(tv->getTable()->model()->index(0, 0)).center());
     QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->mediaPlayer.get()));
-    QVERIFY(m_gui->actionStop->isEnabled());
+    QVERIFY(probe(m_gui).actionStop()->isEnabled());
     // The rentals in front of the favourites folder.
-    QVERIFY(m_gui->ppvTab);
-    m_gui->cTabFavLoc->setCurrentIndex(1);
+    QVERIFY(probe(m_gui).ppvTab());
+    probe(m_gui).cTabFavLoc()->setCurrentIndex(1);
 
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
-    m_gui->actionUpdateDatabase->trigger();
+    probe(m_gui).actionUpdateDatabase()->trigger();
     QVERIFY(waitForLoads(loads, 1));
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->mediaPlayer.get()));
-    QVERIFY(!m_gui->actionStop->isEnabled());
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+    QVERIFY(!probe(m_gui).actionStop()->isEnabled());
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 0);
 }
 
 void TestGuiTables::keyboardMenuAfterTabSwitch()
@@ -602,7 +602,7 @@ void TestGuiTables::keyboardMenuAfterTabSwitch()
     menu->close();
     QVERIFY(m_gui->currentStream);
     QCOMPARE(m_gui->currentStream.get(), radio->getTableViewer()->element(1).get());
-    m_gui->actionStop->run();
+    probe(m_gui).actionStop()->run();
 }
 
 void TestGuiTables::payTvNameHeader()
@@ -651,11 +651,11 @@ void TestGuiTables::reloadStartedBeforeRebuildAnimates()
     QVERIFY(waitForPostedTasks());
     QVERIFY(m_gui->isLoadRunning());
     // ...and the running load's animation goes on saying so.
-    QTRY_COMPARE(m_gui->statusLine2->text(), QStringLiteral("Loading database."));
+    QTRY_COMPARE(probe(m_gui).statusLine2()->text(), QStringLiteral("Loading database."));
     QVERIFY(m_gui->isLoadRunning());
     m_service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 2));
-    QCOMPARE(m_gui->statusLine2->text(), QStringLiteral("Database loaded."));
+    QCOMPARE(probe(m_gui).statusLine2()->text(), QStringLiteral("Database loaded."));
 }
 
 QTEST_MAIN(TestGuiTables)
