@@ -102,13 +102,8 @@ public:
     static QRect constrainToClosestWorkArea(const QRect &bounds, const QList<QRect> &workAreas);
 
     // --- Actions and menus ----------------------------------------------------
-    void createActions();
-    void createMenuManager();
     // A context menu for table: entry i runs actions[i].
     QMenu *menu(QTableView *table, const QStringList &texts, const QList<GuiAction *> &actions);
-    // Shows menu at the table's pointer position when the table asks for a
-    // context menu.
-    static void attachContextMenu(QTableView *table, QMenu *menu);
 
     // The tray icon's activation: a click brings the window back from its
     // minimised state and activates it; nothing else does anything.
@@ -150,13 +145,8 @@ public:
     bool isReloadPending() const { return m_reloadPending; }
 
     // --- Stream tabs, search, favourites ---------------------------------------
-    void runSearch();
-    // The favourites folder's tabs, made anew (and the rentals tab when
-    // withPpv is set and adult content is shown).
-    void createFavoritesTable(TabFolder *folder, bool withPpv);
     // Adds a stream to the favourites and shows the new list.
     void addFavoriteStream(const StreamInfoPtr &stream);
-    void playFavorite(int number);
     // The adult content tab, the pay-per-view tab and the rentals tab go.
     void removeAdultTabs();
     // The table a row of which was just touched becomes the current one
@@ -193,8 +183,6 @@ public:
     static const char *const STREAM_MIME_TYPE;
     QMimeData *streamDragData(const StreamInfoPtr &stream);
     bool isStreamDrag(const QMimeData *data) const;
-    StreamInfoPtr draggedStream(const QMimeData *data) const;
-    void dropStream(const QMimeData *data);
     void streamDragFinished();
 
     // --- Playback (the playback control's place: GuiPlayback.cpp) ---------------
@@ -219,8 +207,6 @@ public:
     void disposePlayer();
 
     // --- Program update (the update code's place: GuiUpdate.cpp) ---------------
-    // Run first by every rebuild after a load.
-    void offerUpdate();
     // A new, unstarted download of the update at url, a child of the window,
     // showing its progress on the status line.
     ProgramUpdate::ProgramUpdateThread *getProgramUpdate(const QString &url);
@@ -365,6 +351,22 @@ private:
     QMenu *mediaMenu = nullptr;
     QMenu *favoritesMenu = nullptr;
     QMenu *helpMenu = nullptr;
+
+    // Used by the window and its parts only.
+    void createActions();
+    void createMenuManager();
+    // Shows menu at the table's pointer position when the table asks for a
+    // context menu.
+    static void attachContextMenu(QTableView *table, QMenu *menu);
+    void runSearch();
+    // The favourites folder's tabs, made anew (and the rentals tab when
+    // withPpv is set and adult content is shown).
+    void createFavoritesTable(TabFolder *folder, bool withPpv);
+    void playFavorite(int number);
+    StreamInfoPtr draggedStream(const QMimeData *data) const;
+    void dropStream(const QMimeData *data);
+    // Run first by every rebuild after a load.
+    void offerUpdate();
 
     void createContents();
     void buildLayout();
