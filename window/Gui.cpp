@@ -198,9 +198,6 @@ void Gui::createContents()
     // The catalogue objects, for the life of the window.
     manager = std::make_shared<StreamsManager>();
     pPVView = std::make_shared<PPVView>();
-    // The tables ask the two network-backed views for their rows on the UI
-    // thread: those requests only ever give the held lists, and the catalogue
-    // worker does every download.
     Options::readFromDisk(manager.get(), pPVView.get(), false, false);
     newView = std::make_shared<StreamsView>(manager.get(), StreamsView::FILTER_LATEST);
     tvView = std::make_shared<StreamsView>(manager.get(), StreamsView::FILTER_TV);

@@ -97,13 +97,8 @@ public:
     static QRect constrainToClosestWorkArea(const QRect &bounds, const QList<QRect> &workAreas);
 
     // --- Actions and menus ----------------------------------------------------
-    void createActions();
-    void createMenuManager();
     // A context menu for table: entry i runs actions[i].
     QMenu *menu(QTableView *table, const QStringList &texts, const QList<GuiAction *> &actions);
-    // Shows menu at the table's pointer position when the table asks for a
-    // context menu.
-    static void attachContextMenu(QTableView *table, QMenu *menu);
 
     // The tray icon's activation: a click brings the window back from its
     // minimised state and activates it; nothing else does anything.
@@ -145,13 +140,8 @@ public:
     bool isReloadPending() const { return m_reloadPending; }
 
     // --- Stream tabs, search, favourites ---------------------------------------
-    void runSearch();
-    // The favourites folder's tabs, made anew (and the rentals tab when
-    // withPpv is set and adult content is shown).
-    void createFavoritesTable(TabFolder *folder, bool withPpv);
     // Adds a stream to the favourites and shows the new list.
     void addFavoriteStream(const StreamInfoPtr &stream);
-    void playFavorite(int number);
     // The adult content tab, the pay-per-view tab and the rentals tab go.
     void removeAdultTabs();
     // The table a row of which was just touched becomes the current one
@@ -172,7 +162,6 @@ public:
     static const char *const STREAM_MIME_TYPE;
     QMimeData *streamDragData(const StreamInfoPtr &stream) override;
     bool isStreamDrag(const QMimeData *data) const override;
-    StreamInfoPtr draggedStream(const QMimeData *data) const;
     void dropStream(const QMimeData *data) override;
     void streamDragFinished() override;
 
@@ -196,11 +185,27 @@ public:
     StreamTabs *streamTabs() const { return m_streamTabs.get(); }
 
     // --- Program update (the update code's place: GuiUpdate.cpp) ---------------
-    // Run first by every rebuild after a load.
-    void offerUpdate();
     // A new, unstarted download of the update at url, a child of the window,
     // showing its progress on the status line.
     ProgramUpdate::ProgramUpdateThread *getProgramUpdate(const QString &url);
+
+signals:
+    // A catalogue load has ended and the window has shown its outcome (after
+    // the rebuild, or after the failure display was closed).
+    void loadFinished(bool succeeded);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void tableCallStarted() override;
+    void tableCallEnded() override;
+
+private:
+    // The window's parts, which share its state.
+    friend class PlaybackControl;
+    friend class StreamTabs;
+    // The tests' view of the window's state.
+    friend struct GuiProbe;
 
     // --- State the window's parts share ----------------------------------------
     // Catalogue objects, for the life of the window (shared with the load).
@@ -298,18 +303,21 @@ public:
     QMenu *favoritesMenu = nullptr;
     QMenu *helpMenu = nullptr;
 
-signals:
-    // A catalogue load has ended and the window has shown its outcome (after
-    // the rebuild, or after the failure display was closed).
-    void loadFinished(bool succeeded);
+    // Used by the window and its parts only.
+    void createActions();
+    void createMenuManager();
+    // Shows menu at the table's pointer position when the table asks for a
+    // context menu.
+    static void attachContextMenu(QTableView *table, QMenu *menu);
+    void runSearch();
+    // The favourites folder's tabs, made anew (and the rentals tab when
+    // withPpv is set and adult content is shown).
+    void createFavoritesTable(TabFolder *folder, bool withPpv);
+    void playFavorite(int number);
+    StreamInfoPtr draggedStream(const QMimeData *data) const;
+    // Run first by every rebuild after a load.
+    void offerUpdate();
 
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void tableCallStarted() override;
-    void tableCallEnded() override;
-
-private:
     void createContents();
     void buildLayout();
     void buildStatusBar();

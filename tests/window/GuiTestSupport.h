@@ -27,6 +27,120 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+// The tests' view of the window's state: one accessor per field that the
+// window keeps to itself, returning the field itself, so that a test reads
+// and sets it as the window's own code does.
+struct GuiProbe
+{
+    Gui *gui;
+
+#define QV_GUI_FIELD(name)                                                                                            \
+    auto &name() const                                                                                                 \
+    {                                                                                                                  \
+        return gui->name;                                                                                              \
+    }
+    QV_GUI_FIELD(manager)
+    QV_GUI_FIELD(pPVView)
+    QV_GUI_FIELD(icecastView)
+    QV_GUI_FIELD(newView)
+    QV_GUI_FIELD(tvView)
+    QV_GUI_FIELD(radioView)
+    QV_GUI_FIELD(eroticView)
+    QV_GUI_FIELD(movieView)
+    QV_GUI_FIELD(allView)
+    QV_GUI_FIELD(currentView)
+    QV_GUI_FIELD(cTabFavLoc)
+    QV_GUI_FIELD(cBottomTab)
+    QV_GUI_FIELD(searchFolder)
+    QV_GUI_FIELD(playerFolder)
+    QV_GUI_FIELD(favoritesTab)
+    QV_GUI_FIELD(favoritesTable)
+    QV_GUI_FIELD(favoritesTableViewer)
+    QV_GUI_FIELD(ppvTab)
+    QV_GUI_FIELD(ppvTable)
+    QV_GUI_FIELD(ppvTableViewer)
+    QV_GUI_FIELD(currentTable)
+    QV_GUI_FIELD(currentTableViewer)
+    QV_GUI_FIELD(searchText)
+    QV_GUI_FIELD(selectedfont)
+    QV_GUI_FIELD(notSelectedfont)
+    QV_GUI_FIELD(tulIcon32)
+    QV_GUI_FIELD(tulIcon24)
+    QV_GUI_FIELD(tulIcon16)
+    QV_GUI_FIELD(composit)
+    QV_GUI_FIELD(composite)
+    QV_GUI_FIELD(compositeTop)
+    QV_GUI_FIELD(compositeBottom)
+    QV_GUI_FIELD(verticalSplit)
+    QV_GUI_FIELD(horizontalSplit)
+    QV_GUI_FIELD(fullscreenButton)
+    QV_GUI_FIELD(stopButton)
+    QV_GUI_FIELD(statusBar)
+    QV_GUI_FIELD(statusLine)
+    QV_GUI_FIELD(statusLine2)
+    QV_GUI_FIELD(progressBar)
+    QV_GUI_FIELD(trayItem)
+    QV_GUI_FIELD(enableStackTrace)
+    QV_GUI_FIELD(fakeProgressRunning)
+    QV_GUI_FIELD(actionFavoritesPlay1Menu)
+    QV_GUI_FIELD(actionEnglish)
+    QV_GUI_FIELD(actionNorwegian)
+    QV_GUI_FIELD(actionFavoritesPlay2Menu)
+    QV_GUI_FIELD(actionFavoritesPlay3Menu)
+    QV_GUI_FIELD(actionFavoritesPlay4Menu)
+    QV_GUI_FIELD(actionFavoritesPlay5Menu)
+    QV_GUI_FIELD(actionFavoritesPlay6Menu)
+    QV_GUI_FIELD(actionFavoritesPlay7Menu)
+    QV_GUI_FIELD(actionFavoritesPlay8Menu)
+    QV_GUI_FIELD(actionFavoritesPlay9Menu)
+    QV_GUI_FIELD(actionParentFilterMenu)
+    QV_GUI_FIELD(actionParentFilter)
+    QV_GUI_FIELD(actionAutomaticUpdateToggle)
+    QV_GUI_FIELD(actionUpdateDatabase)
+    QV_GUI_FIELD(actionTipAFriend)
+    QV_GUI_FIELD(actionOntopToggle)
+    QV_GUI_FIELD(actionExit)
+    QV_GUI_FIELD(actionTulHelp)
+    QV_GUI_FIELD(actionTulHomepage)
+    QV_GUI_FIELD(actionAbout)
+    QV_GUI_FIELD(actionSearch)
+    QV_GUI_FIELD(actionChangeUrl)
+    QV_GUI_FIELD(actionMediaplayerInvoke)
+    QV_GUI_FIELD(actionPlay)
+    QV_GUI_FIELD(actionPlayMenu)
+    QV_GUI_FIELD(actionStop)
+    QV_GUI_FIELD(actionStopMenu)
+    QV_GUI_FIELD(actionPause)
+    QV_GUI_FIELD(actionPauseMenu)
+    QV_GUI_FIELD(actionFullscreen)
+    QV_GUI_FIELD(actionFullscreenMenu)
+    QV_GUI_FIELD(actionRemoveFavorite)
+    QV_GUI_FIELD(actionCurrentTableFavorite)
+    QV_GUI_FIELD(actionPlayFromCurrentTable)
+    QV_GUI_FIELD(actionReportBrokenLink)
+    QV_GUI_FIELD(actionTipStream)
+    QV_GUI_FIELD(favoritesPlayActions)
+    QV_GUI_FIELD(ontopToggle)
+    QV_GUI_FIELD(fileMenu)
+    QV_GUI_FIELD(mediaMenu)
+    QV_GUI_FIELD(favoritesMenu)
+    QV_GUI_FIELD(helpMenu)
+#undef QV_GUI_FIELD
+};
+
+inline GuiProbe probe(Gui *gui)
+{
+    return GuiProbe{gui};
+}
+inline GuiProbe probe(Gui &gui)
+{
+    return GuiProbe{&gui};
+}
+inline GuiProbe probe(const std::unique_ptr<Gui> &gui)
+{
+    return GuiProbe{gui.get()};
+}
+
 // A working directory of its own and settings as in a fresh process, with
 // full mode stored (so no first-start choice) unless told otherwise.
 class TestWorkspace

@@ -83,9 +83,9 @@ void TestGuiDialogs::hideAdultContentEvenWhenReloadFails()
     BottomList *adult = m_gui->streamTabs()->bottomTab(4);
     QVERIFY(adult);
     // An adult stream plays.
-    m_gui->cBottomTab->setCurrentWidget(adult);
+    probe(m_gui).cBottomTab()->setCurrentWidget(adult);
     clickRow(adult->getTable(), 0);
-    m_gui->actionPlay->run();
+    probe(m_gui).actionPlay()->run();
     QVERIFY(m_gui->playback()->currentStream() && m_gui->playback()->currentStream()->getAdult());
     QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
 
@@ -98,13 +98,13 @@ void TestGuiDialogs::hideAdultContentEvenWhenReloadFails()
     ModalAnswers answers;
     toggleAdult(answers, &parent);
     answers.recordAndClose(&error);
-    m_gui->actionParentFilterMenu->run();
+    probe(m_gui).actionParentFilterMenu()->run();
     // At once, before the reload has ended.
     QCOMPARE(parent, m_gui.get());
-    QVERIFY(!m_gui->manager->getAdultVisible());
+    QVERIFY(!probe(m_gui).manager()->getAdultVisible());
     QVERIFY(!m_gui->streamTabs()->bottomTab(4));
     QVERIFY(!m_gui->streamTabs()->bottomTab(9));
-    QVERIFY(!m_gui->ppvTab);
+    QVERIFY(!probe(m_gui).ppvTab());
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QVERIFY(m_gui->isLoadRunning());
 
@@ -122,14 +122,14 @@ void TestGuiDialogs::hidingStopsWhatPlaysNotTheRowTakenLast()
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     QVERIFY(adult && tv);
     // An adult stream plays.
-    m_gui->cBottomTab->setCurrentWidget(adult);
+    probe(m_gui).cBottomTab()->setCurrentWidget(adult);
     clickRow(adult->getTable(), 0);
-    m_gui->actionPlay->run();
+    probe(m_gui).actionPlay()->run();
     QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
 
     // A TV row is taken for a report the user then declines: the adult
     // stream goes on playing, but the row taken last is not adult.
-    m_gui->cBottomTab->setCurrentWidget(tv);
+    probe(m_gui).cBottomTab()->setCurrentWidget(tv);
     clickRow(tv->getTable(), 0);
     {
         ModalAnswers answers;
@@ -138,7 +138,7 @@ void TestGuiDialogs::hidingStopsWhatPlaysNotTheRowTakenLast()
             QVERIFY2(box, w->metaObject()->className());
             box->button(QMessageBox::No)->click();
         });
-        m_gui->actionReportBrokenLink->run();
+        probe(m_gui).actionReportBrokenLink()->run();
         QCOMPARE(answers.handled(), 1);
     }
     QVERIFY(m_gui->playback()->currentStream() && !m_gui->playback()->currentStream()->getAdult());
@@ -148,7 +148,7 @@ void TestGuiDialogs::hidingStopsWhatPlaysNotTheRowTakenLast()
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     ModalAnswers answers;
     toggleAdult(answers);
-    m_gui->actionParentFilterMenu->run();
+    probe(m_gui).actionParentFilterMenu()->run();
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QVERIFY(waitForLoads(loads, 1));
 }
@@ -159,18 +159,18 @@ void TestGuiDialogs::showAdultContentAgain()
     {
         ModalAnswers answers;
         toggleAdult(answers);
-        m_gui->actionParentFilterMenu->run();
+        probe(m_gui).actionParentFilterMenu()->run();
         QVERIFY(waitForLoads(loads, 1));
         QVERIFY(!m_gui->streamTabs()->bottomTab(4));
         // Adult records are gone from the reloaded catalogue.
-        for (const StreamInfoPtr &s : *m_gui->manager->getAllStreams())
+        for (const StreamInfoPtr &s : *probe(m_gui).manager()->getAllStreams())
             QVERIFY(!s->getAdult());
     }
     {
         ModalAnswers answers;
         toggleAdult(answers);
-        m_gui->actionParentFilterMenu->run();
-        QVERIFY(m_gui->manager->getAdultVisible());
+        probe(m_gui).actionParentFilterMenu()->run();
+        QVERIFY(probe(m_gui).manager()->getAdultVisible());
         QVERIFY(waitForLoads(loads, 2));
         QVERIFY(m_gui->streamTabs()->bottomTab(4));
         QCOMPARE(m_gui->streamTabs()->bottomTab(4)->getTableViewer()->rowCount(), 1);
@@ -186,13 +186,13 @@ void TestGuiDialogs::toggleDuringLoadIsNotDropped()
     QVERIFY(m_gui->isLoadRunning());
     ModalAnswers answers;
     toggleAdult(answers);
-    m_gui->actionParentFilterMenu->run();
+    probe(m_gui).actionParentFilterMenu()->run();
     QVERIFY(m_gui->isReloadPending());
     m_service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 2));
     // The second load read the new switch.
     QVERIFY(!m_gui->streamTabs()->bottomTab(4));
-    for (const StreamInfoPtr &s : *m_gui->manager->getAllStreams())
+    for (const StreamInfoPtr &s : *probe(m_gui).manager()->getAllStreams())
         QVERIFY(!s->getAdult());
 }
 
@@ -206,7 +206,7 @@ void TestGuiDialogs::aboutBox()
         parent = w->parentWidget();
         w->close();
     });
-    m_gui->actionAbout->trigger();
+    probe(m_gui).actionAbout()->trigger();
     QCOMPARE(answers.handled(), 1);
     QVERIFY(isAbout);
     QCOMPARE(parent, m_gui.get());
@@ -226,7 +226,7 @@ void TestGuiDialogs::tellAFriend()
         form->sendButton()->click();
     });
     answers.recordAndClose(&box, &boxParent);
-    m_gui->actionTipAFriend->run();
+    probe(m_gui).actionTipAFriend()->run();
     QCOMPARE(answers.handled(), 2);
     QCOMPARE(formParent, m_gui.get());
     QCOMPARE(boxParent, m_gui.get());
@@ -245,7 +245,7 @@ void TestGuiDialogs::streamSuggestionForm()
         formParent = form->parentWidget();
         form->cancelButton()->click();
     });
-    m_gui->actionTipStream->run();
+    probe(m_gui).actionTipStream()->run();
     QCOMPARE(answers.handled(), 1);
     QCOMPARE(formParent, m_gui.get());
     QCOMPARE(m_service->requestCount(QStringLiteral("/tul/prog/streamtips.php")), 0);
@@ -287,7 +287,7 @@ void TestGuiDialogs::streamSuggestionSent()
         answerParent = w->parentWidget();
         w->close();
     });
-    m_gui->actionTipStream->run();
+    probe(m_gui).actionTipStream()->run();
     QCOMPARE(answers.handled(), 2);
     QCOMPARE(answers.unexpected(), 0);
     // The genres of the loaded catalogue, without the "all" entry.

@@ -74,15 +74,15 @@ void TestGuiDrag::dragRunningWhenRebuildComes()
     QList<BottomList *> tabs = gui.streamTabs()->liveTabs();
     QVERIFY(!tabs.isEmpty());
     QVERIFY(!tabs.contains(tv));
-    QCOMPARE(gui.cBottomTab->count(), int(tabs.size()));
+    QCOMPARE(probe(gui).cBottomTab()->count(), int(tabs.size()));
     for (BottomList *tab : tabs)
-        QVERIFY(gui.cBottomTab->indexOf(tab) >= 0);
-    QCOMPARE(gui.cBottomTab->currentWidget(), tabs.first());
+        QVERIFY(probe(gui).cBottomTab()->indexOf(tab) >= 0);
+    QCOMPARE(probe(gui).cBottomTab()->currentWidget(), tabs.first());
     QVERIFY(gui.streamTabs()->bottomTab(1));
     // The new favourites table takes the new tabs' drags.
     std::unique_ptr<QMimeData> data(gui.streamDragData(gui.streamTabs()->bottomTab(1)->getTableViewer()->element(0)));
     QVERIFY(gui.isStreamDrag(data.get()));
-    QVERIFY(gui.favoritesTable->isDropTarget());
+    QVERIFY(probe(gui).favoritesTable()->isDropTarget());
     gui.streamDragFinished();
 }
 

@@ -100,7 +100,7 @@ void TestGuiExit::settingsWrittenAtExit()
             const StreamInfoPtr stream = gui.streamTabs()->bottomTab(1)->getTableViewer()->element(0);
             favoriteId = stream->getId();
             gui.addFavoriteStream(stream);
-            gui.actionAutomaticUpdateToggle->trigger();
+            probe(gui).actionAutomaticUpdateToggle()->trigger();
             // The title-bar close: no question.
             gui.close();
         });
@@ -208,7 +208,7 @@ void TestGuiExit::brokenStreamReport()
     gui.open(true);
     QVERIFY(QTest::qWaitForWindowExposed(&gui));
     QVERIFY(waitForLoads(loads, 1));
-    gui.statusLine->setText(QStringLiteral("Playing Radio One"));
+    probe(gui).statusLine()->setText(QStringLiteral("Playing Radio One"));
 
     BottomList *tv = gui.streamTabs()->bottomTab(1);
     clickRow(tv->getTable(), 1);
@@ -243,7 +243,7 @@ void TestGuiExit::brokenStreamReport()
         const auto requests = service->requests(QStringLiteral("/brokenstreamreport.php"));
         QCOMPARE(requests.front().query, "id=" + QByteArray::number(stream->getId()));
     }
-    QCOMPARE(gui.statusLine->text(), status);
+    QCOMPARE(probe(gui).statusLine()->text(), status);
     if (errorShown) {
         QVERIFY(error.isNull() || qobject_cast<TulErrorDialog *>(error.data()));
         QCOMPARE(errorParent, &gui);
@@ -261,9 +261,9 @@ void TestGuiExit::reportWithoutSelection()
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
     QVERIFY(waitForLoads(loads, 1));
-    QCOMPARE(gui.currentTable->selectionIndex(), -1);
+    QCOMPARE(probe(gui).currentTable()->selectionIndex(), -1);
     ModalAnswers answers;
-    gui.actionReportBrokenLink->run();
+    probe(gui).actionReportBrokenLink()->run();
     QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
     QCOMPARE(service->requestCount(QStringLiteral("/brokenstreamreport.php")), 0);

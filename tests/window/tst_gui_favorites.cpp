@@ -22,8 +22,8 @@ namespace {
 QStringList favoriteNames(Gui &gui)
 {
     QStringList list;
-    for (int i = 0; i < gui.favoritesTableViewer->rowCount(); ++i)
-        list << gui.favoritesTableViewer->element(i)->getName();
+    for (int i = 0; i < probe(gui).favoritesTableViewer()->rowCount(); ++i)
+        list << probe(gui).favoritesTableViewer()->element(i)->getName();
     return list;
 }
 
@@ -31,7 +31,7 @@ QStringList favoriteNames(Gui &gui)
 // took the drag.
 bool dropOnFavorites(Gui &gui, const QMimeData *data)
 {
-    QWidget *target = gui.favoritesTable->viewport();
+    QWidget *target = probe(gui).favoritesTable()->viewport();
     const QPoint pos(10, 10);
     QDragEnterEvent enter(pos, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
@@ -101,8 +101,8 @@ void TestGuiFavorites::init()
     m_service->setCatalogue(smallCatalogue());
     m_gui = std::make_unique<Gui>();
     QVERIFY(openAndWaitForLoad(*m_gui));
-    QVERIFY(m_gui->favoritesTable);
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
+    QVERIFY(probe(m_gui).favoritesTable());
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 0);
 }
 
 void TestGuiFavorites::cleanup()
@@ -122,7 +122,7 @@ void TestGuiFavorites::addTvRows(int count)
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     for (int i = 0; i < count; ++i) {
         clickRow(tv->getTable(), i);
-        m_gui->actionCurrentTableFavorite->run();
+        probe(m_gui).actionCurrentTableFavorite()->run();
     }
 }
 
@@ -131,14 +131,14 @@ void TestGuiFavorites::addFromStreamTab()
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     clickRow(tv->getTable(), 2);
     const StreamInfoPtr picked = tv->getTableViewer()->element(2);
-    m_gui->actionCurrentTableFavorite->run();
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
-    QCOMPARE(m_gui->favoritesTableViewer->element(0).get(), picked.get());
-    QVERIFY(m_gui->actionRemoveFavorite->isEnabled());
+    probe(m_gui).actionCurrentTableFavorite()->run();
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 1);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->element(0).get(), picked.get());
+    QVERIFY(probe(m_gui).actionRemoveFavorite()->isEnabled());
     // The same stream again changes nothing.
-    m_gui->actionCurrentTableFavorite->run();
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
-    QCOMPARE(m_gui->favoritesTableViewer->data(m_gui->favoritesTableViewer->index(0, 1)).toString(),
+    probe(m_gui).actionCurrentTableFavorite()->run();
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 1);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->data(probe(m_gui).favoritesTableViewer()->index(0, 1)).toString(),
              QStringLiteral("TV"));
 }
 
@@ -151,18 +151,18 @@ void TestGuiFavorites::dragAndDrop()
     QVERIFY(data->hasFormat(QString::fromLatin1(Gui::STREAM_MIME_TYPE)));
     QCOMPARE(data->text(), QString::number(dragged->getId()));
     // Another table is current: the dragged stream is what counts.
-    m_gui->cBottomTab->setCurrentWidget(radio);
+    probe(m_gui).cBottomTab()->setCurrentWidget(radio);
     clickRow(radio->getTable(), 0);
     QVERIFY(dropOnFavorites(*m_gui, data.get()));
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
-    QCOMPARE(m_gui->favoritesTableViewer->element(0).get(), dragged.get());
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 1);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->element(0).get(), dragged.get());
     // Appended at the end; the same stream again adds nothing.
     std::unique_ptr<QMimeData> second(m_gui->streamDragData(radio->getTableViewer()->element(0)));
     QVERIFY(dropOnFavorites(*m_gui, second.get()));
     QCOMPARE(favoriteNames(*m_gui), (QStringList{dragged->getName(), radio->getTableViewer()->element(0)->getName()}));
     std::unique_ptr<QMimeData> again(m_gui->streamDragData(dragged));
     QVERIFY(dropOnFavorites(*m_gui, again.get()));
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 2);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 2);
 }
 
 void TestGuiFavorites::foreignDragsRefused_data()
@@ -193,26 +193,26 @@ void TestGuiFavorites::foreignDragsRefused()
     QVERIFY(!dropOnFavorites(*m_gui, &data));
     // A drop sent without an accepted enter adds nothing either.
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(m_gui->favoritesTable->viewport(), &drop);
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
+    QApplication::sendEvent(probe(m_gui).favoritesTable()->viewport(), &drop);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 0);
 }
 
 void TestGuiFavorites::dropsAfterReload()
 {
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     for (int round = 1; round <= 2; ++round) {
-        QPointer<RecordTableView> before = m_gui->favoritesTable;
+        QPointer<RecordTableView> before = probe(m_gui).favoritesTable();
         m_gui->updateDatabase();
         QVERIFY(waitForLoads(loads, round));
         // A new favourites table...
         QVERIFY(!before);
-        QVERIFY(m_gui->favoritesTable->isDropTarget());
+        QVERIFY(probe(m_gui).favoritesTable()->isDropTarget());
         // ...that takes drops of the new tabs' streams.
         const StreamInfoPtr stream = m_gui->streamTabs()->bottomTab(1)->getTableViewer()->element(round);
         std::unique_ptr<QMimeData> data(m_gui->streamDragData(stream));
         QVERIFY(dropOnFavorites(*m_gui, data.get()));
-        QCOMPARE(m_gui->favoritesTableViewer->rowCount(), round);
-        QCOMPARE(m_gui->favoritesTableViewer->element(round - 1)->getId(), stream->getId());
+        QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), round);
+        QCOMPARE(probe(m_gui).favoritesTableViewer()->element(round - 1)->getId(), stream->getId());
     }
 }
 
@@ -232,58 +232,58 @@ void TestGuiFavorites::dragNeedsSelection()
 void TestGuiFavorites::removeSelectionRule()
 {
     addTvRows(3);
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 3);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 3);
     const QStringList all = favoriteNames(*m_gui);
     // Deleting the last row selects the new last row.
-    clickRow(m_gui->favoritesTable, 2);
-    QCOMPARE(m_gui->currentTable.data(), m_gui->favoritesTable.data());
-    m_gui->actionRemoveFavorite->trigger();
+    clickRow(probe(m_gui).favoritesTable(), 2);
+    QCOMPARE(probe(m_gui).currentTable().data(), probe(m_gui).favoritesTable().data());
+    probe(m_gui).actionRemoveFavorite()->trigger();
     QCOMPARE(favoriteNames(*m_gui), all.mid(0, 2));
-    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 1);
+    QCOMPARE(probe(m_gui).favoritesTable()->selectionIndex(), 1);
     // Deleting the first keeps the selection at index 0.
-    clickRow(m_gui->favoritesTable, 0);
-    m_gui->actionRemoveFavorite->trigger();
+    clickRow(probe(m_gui).favoritesTable(), 0);
+    probe(m_gui).actionRemoveFavorite()->trigger();
     QCOMPARE(favoriteNames(*m_gui), all.mid(1, 1));
-    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 0);
-    QVERIFY(m_gui->actionRemoveFavorite->isEnabled());
+    QCOMPARE(probe(m_gui).favoritesTable()->selectionIndex(), 0);
+    QVERIFY(probe(m_gui).actionRemoveFavorite()->isEnabled());
 }
 
 void TestGuiFavorites::removeLastDisablesDelete()
 {
     addTvRows(1);
-    clickRow(m_gui->favoritesTable, 0);
-    m_gui->favoritesTable->setFocus();
+    clickRow(probe(m_gui).favoritesTable(), 0);
+    probe(m_gui).favoritesTable()->setFocus();
     QTest::keyClick(m_gui.get(), Qt::Key_Delete);
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
-    QCOMPARE(m_gui->favoritesTable->selectionIndex(), -1);
-    QVERIFY(!m_gui->actionRemoveFavorite->isEnabled());
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 0);
+    QCOMPARE(probe(m_gui).favoritesTable()->selectionIndex(), -1);
+    QVERIFY(!probe(m_gui).actionRemoveFavorite()->isEnabled());
     // The next add enables it again.
     addTvRows(1);
-    QVERIFY(m_gui->actionRemoveFavorite->isEnabled());
+    QVERIFY(probe(m_gui).actionRemoveFavorite()->isEnabled());
 }
 
 void TestGuiFavorites::playFavoriteNumber()
 {
     addTvRows(2);
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 2);
-    clickRow(m_gui->favoritesTable, 0);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 2);
+    clickRow(probe(m_gui).favoritesTable(), 0);
     // Ctrl+3 with two favourites does nothing at all.
     m_gui->playback()->setCurrentStream(nullptr);
-    const QString status = m_gui->statusLine->text();
-    m_gui->actionFavoritesPlay3Menu->trigger();
+    const QString status = probe(m_gui).statusLine()->text();
+    probe(m_gui).actionFavoritesPlay3Menu()->trigger();
     QVERIFY(!m_gui->playback()->currentStream());
-    QCOMPARE(m_gui->statusLine->text(), status);
-    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 0);
+    QCOMPARE(probe(m_gui).statusLine()->text(), status);
+    QCOMPARE(probe(m_gui).favoritesTable()->selectionIndex(), 0);
     // Ctrl+2 selects the second and plays it.
-    m_gui->actionFavoritesPlay2Menu->trigger();
-    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 1);
-    QCOMPARE(m_gui->currentTable.data(), m_gui->favoritesTable.data());
+    probe(m_gui).actionFavoritesPlay2Menu()->trigger();
+    QCOMPARE(probe(m_gui).favoritesTable()->selectionIndex(), 1);
+    QCOMPARE(probe(m_gui).currentTable().data(), probe(m_gui).favoritesTable().data());
     QVERIFY(m_gui->playback()->currentStream());
-    QCOMPARE(m_gui->playback()->currentStream().get(), m_gui->favoritesTableViewer->element(1).get());
-    QVERIFY(m_gui->statusLine->text().startsWith(QStringLiteral("Playing")));
-    QVERIFY(m_gui->actionPause->isEnabled());
-    QVERIFY(m_gui->actionPauseMenu->isEnabled());
-    m_gui->actionStop->run();
+    QCOMPARE(m_gui->playback()->currentStream().get(), probe(m_gui).favoritesTableViewer()->element(1).get());
+    QVERIFY(probe(m_gui).statusLine()->text().startsWith(QStringLiteral("Playing")));
+    QVERIFY(probe(m_gui).actionPause()->isEnabled());
+    QVERIFY(probe(m_gui).actionPauseMenu()->isEnabled());
+    probe(m_gui).actionStop()->run();
 }
 
 void TestGuiFavorites::favoritesAfterReload()
@@ -294,8 +294,8 @@ void TestGuiFavorites::favoritesAfterReload()
     m_gui->updateDatabase();
     QVERIFY(waitForLoads(loads, 1));
     QCOMPARE(favoriteNames(*m_gui), before);
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
-    QVERIFY(m_gui->cTabFavLoc->isTabBold(m_gui->favoritesTab));
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 0);
+    QVERIFY(probe(m_gui).cTabFavLoc()->isTabBold(probe(m_gui).favoritesTab()));
 }
 
 void TestGuiFavorites::nameColumnRuleAfterReload_data()
@@ -311,20 +311,20 @@ void TestGuiFavorites::nameColumnRuleAfterReload()
     QFETCH(int, windowWidth);
     m_gui->resize(windowWidth, 700);
     auto expected = [this] {
-        RecordTableView *table = m_gui->favoritesTable;
+        RecordTableView *table = probe(m_gui).favoritesTable();
         const int scrollBar = table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
         return std::max(90, table->width() - 60 - scrollBar);
     };
-    QTRY_COMPARE(m_gui->favoritesTable->columnWidth(0), expected());
+    QTRY_COMPARE(probe(m_gui).favoritesTable()->columnWidth(0), expected());
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     m_gui->updateDatabase();
     QVERIFY(waitForLoads(loads, 1));
     // The new table follows the rule at once, without a resize of the
     // window.
-    QVERIFY(m_gui->favoritesTable->isVisible());
-    QVERIFY(m_gui->favoritesTable->width() > 0);
-    QCOMPARE(m_gui->favoritesTable->columnWidth(0), expected());
-    QCOMPARE(m_gui->favoritesTable->columnWidth(1), 60);
+    QVERIFY(probe(m_gui).favoritesTable()->isVisible());
+    QVERIFY(probe(m_gui).favoritesTable()->width() > 0);
+    QCOMPARE(probe(m_gui).favoritesTable()->columnWidth(0), expected());
+    QCOMPARE(probe(m_gui).favoritesTable()->columnWidth(1), 60);
 }
 
 void TestGuiFavorites::addFavoriteAfterTabSwitch()
@@ -333,23 +333,23 @@ void TestGuiFavorites::addFavoriteAfterTabSwitch()
     QVERIFY(startWindow(smallCatalogue()));
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     BottomList *radio = m_gui->streamTabs()->bottomTab(2);
-    QTabBar *bar = m_gui->cBottomTab->tabBar();
+    QTabBar *bar = probe(m_gui).cBottomTab()->tabBar();
     // A row of the Radio tab is selected, then a row of the Tv tab.
-    bar->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
+    bar->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(radio));
     clickRow(radio->getTable(), 1);
-    bar->setCurrentIndex(m_gui->cBottomTab->indexOf(tv));
+    bar->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(tv));
     clickRow(tv->getTable(), 0);
-    QCOMPARE(m_gui->currentTable.data(), tv->getTable());
+    QCOMPARE(probe(m_gui).currentTable().data(), tv->getTable());
     // Back to Radio: its viewer is current, and its table still shows its
     // selected row.
-    bar->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
-    QCOMPARE(m_gui->currentTableViewer.data(), radio->getTableViewer());
+    bar->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(radio));
+    QCOMPARE(probe(m_gui).currentTableViewer().data(), radio->getTableViewer());
     QCOMPARE(radio->getTable()->selectionIndex(), 1);
     const StreamInfoPtr shown = radio->getTableViewer()->element(1);
     // Adding takes the row selected in the current viewer's own table.
-    m_gui->actionCurrentTableFavorite->run();
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
-    QCOMPARE(m_gui->favoritesTableViewer->element(0).get(), shown.get());
+    probe(m_gui).actionCurrentTableFavorite()->run();
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 1);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->element(0).get(), shown.get());
 }
 
 void TestGuiFavorites::directoryStreamDroppedTwice()
@@ -364,10 +364,10 @@ void TestGuiFavorites::directoryStreamDroppedTwice()
         std::unique_ptr<QMimeData> data(m_gui->streamDragData(entry));
         QVERIFY(dropOnFavorites(*m_gui, data.get()));
         m_gui->streamDragFinished();
-        QCOMPARE(m_gui->favoritesTableViewer->rowCount(), round);
+        QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), round);
     }
     // Shown with the directory's type and the Windows Media Player picture.
-    RecordTableModel *favorites = m_gui->favoritesTableViewer;
+    RecordTableModel *favorites = probe(m_gui).favoritesTableViewer();
     QCOMPARE(favorites->data(favorites->index(1, 0)).toString(), QStringLiteral(" Ice Only"));
     QCOMPARE(favorites->data(favorites->index(1, 1)).toString(), QStringLiteral("Icecast"));
     QVERIFY(!favorites->data(favorites->index(1, 0), Qt::DecorationRole).value<QIcon>().isNull());
@@ -388,7 +388,7 @@ void TestGuiFavorites::favoritesNameColumnWidth()
     QFETCH(int, tableWidth);
     QFETCH(int, extraOverRule);
     QVERIFY(startWindow(smallCatalogue()));
-    RecordTableView *favorites = m_gui->favoritesTable;
+    RecordTableView *favorites = probe(m_gui).favoritesTable();
     favorites->resize(tableWidth, 200);
     const int scrollBar = favorites->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, favorites);
     const int expected = extraOverRule < 0 ? 90 : tableWidth - 60 - scrollBar;
@@ -405,20 +405,20 @@ void TestGuiFavorites::playFirstFavoriteWithRentalsInFront()
     QVERIFY(startWindow(smallCatalogue(media)));
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     clickRow(tv->getTable(), 0);
-    m_gui->actionCurrentTableFavorite->run();
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
-    QVERIFY(m_gui->ppvTab);
-    m_gui->cTabFavLoc->setCurrentIndex(1);
-    QCOMPARE(m_gui->favoritesTable->selectionIndex(), -1);
+    probe(m_gui).actionCurrentTableFavorite()->run();
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 1);
+    QVERIFY(probe(m_gui).ppvTab());
+    probe(m_gui).cTabFavLoc()->setCurrentIndex(1);
+    QCOMPARE(probe(m_gui).favoritesTable()->selectionIndex(), -1);
 
-    m_gui->actionFavoritesPlay1Menu->trigger();
-    QCOMPARE(m_gui->favoritesTable->selectionIndex(), 0);
-    QCOMPARE(m_gui->currentTable.data(), m_gui->favoritesTable.data());
+    probe(m_gui).actionFavoritesPlay1Menu()->trigger();
+    QCOMPARE(probe(m_gui).favoritesTable()->selectionIndex(), 0);
+    QCOMPARE(probe(m_gui).currentTable().data(), probe(m_gui).favoritesTable().data());
     QVERIFY(m_gui->playback()->currentStream());
-    QCOMPARE(m_gui->playback()->currentStream().get(), m_gui->favoritesTableViewer->element(0).get());
+    QCOMPARE(m_gui->playback()->currentStream().get(), probe(m_gui).favoritesTableViewer()->element(0).get());
     // The folder stays at the rentals.
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 1);
-    m_gui->actionStop->run();
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 1);
+    probe(m_gui).actionStop()->run();
 }
 
 void TestGuiFavorites::favoritesMenuPlaysTheFavorite()
@@ -430,13 +430,13 @@ void TestGuiFavorites::favoritesMenuPlaysTheFavorite()
     QVERIFY(startWindow(smallCatalogue(media)));
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     clickRow(tv->getTable(), 0);
-    m_gui->actionCurrentTableFavorite->run();
+    probe(m_gui).actionCurrentTableFavorite()->run();
     // The favourite is selected, then a Tv row is touched.
-    clickRow(m_gui->favoritesTable, 0);
+    clickRow(probe(m_gui).favoritesTable(), 0);
     clickRow(tv->getTable(), 2);
-    QCOMPARE(m_gui->currentTable.data(), tv->getTable());
+    QCOMPARE(probe(m_gui).currentTable().data(), tv->getTable());
     // The menu of the favourites, over the favourite already selected.
-    RecordTableView *favorites = m_gui->favoritesTable;
+    RecordTableView *favorites = probe(m_gui).favoritesTable();
     const QPoint pos = favorites->visualRect(favorites->model()->index(0, 0)).center();
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, favorites->viewport()->mapToGlobal(pos));
     QApplication::sendEvent(favorites->viewport(), &event);
@@ -445,8 +445,8 @@ void TestGuiFavorites::favoritesMenuPlaysTheFavorite()
     menu->actions().at(0)->trigger();
     menu->close();
     QVERIFY(m_gui->playback()->currentStream());
-    QCOMPARE(m_gui->playback()->currentStream().get(), m_gui->favoritesTableViewer->element(0).get());
-    m_gui->actionStop->run();
+    QCOMPARE(m_gui->playback()->currentStream().get(), probe(m_gui).favoritesTableViewer()->element(0).get());
+    probe(m_gui).actionStop()->run();
 }
 
 QTEST_MAIN(TestGuiFavorites)

@@ -108,10 +108,10 @@ void TestGuiLoad::tabPlan()
     QCOMPARE(loads.at(0).at(0).toBool(), true);
 
     QCOMPARE(liveSlots(gui), tabSlots);
-    QCOMPARE(folderTitles(gui.cBottomTab), titles);
-    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+    QCOMPARE(folderTitles(probe(gui).cBottomTab()), titles);
+    QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Database loaded."));
     QVERIFY(!gui.isLoadRunning());
-    QVERIFY(!gui.progressBar);
+    QVERIFY(!probe(gui).progressBar());
 
     // Columns of each kind of tab.
     const QStringList streamCols = {"Name", "Genre", "Country", "Quality"};
@@ -124,37 +124,37 @@ void TestGuiLoad::tabPlan()
         QCOMPARE(headers(gui.streamTabs()->bottomTab(4)), (QStringList{"Name", "Genre", "Country"}));
         QCOMPARE(headers(gui.streamTabs()->bottomTab(9)), (QStringList{"Name", "Genre", "Length"}));
         // The adult tabs can be closed.
-        QVERIFY(gui.cBottomTab->closeButton(gui.streamTabs()->bottomTab(4)));
-        QVERIFY(gui.cBottomTab->closeButton(gui.streamTabs()->bottomTab(9)));
-        QVERIFY(!gui.cBottomTab->closeButton(gui.streamTabs()->bottomTab(1)));
+        QVERIFY(probe(gui).cBottomTab()->closeButton(gui.streamTabs()->bottomTab(4)));
+        QVERIFY(probe(gui).cBottomTab()->closeButton(gui.streamTabs()->bottomTab(9)));
+        QVERIFY(!probe(gui).cBottomTab()->closeButton(gui.streamTabs()->bottomTab(1)));
     }
 
     // The tab of the lowest slot is current and drawn bold.
     BottomList *tv = gui.streamTabs()->bottomTab(1);
-    QCOMPARE(gui.cBottomTab->currentWidget(), tv);
-    QVERIFY(gui.cBottomTab->isTabBold(tv));
-    QVERIFY(!gui.cBottomTab->isTabBold(gui.streamTabs()->bottomTab(2)));
-    QCOMPARE(gui.currentTable.data(), tv->getTable());
-    QCOMPARE(gui.currentTableViewer.data(), tv->getTableViewer());
-    QVERIFY(gui.actionPlay->isEnabled());
+    QCOMPARE(probe(gui).cBottomTab()->currentWidget(), tv);
+    QVERIFY(probe(gui).cBottomTab()->isTabBold(tv));
+    QVERIFY(!probe(gui).cBottomTab()->isTabBold(gui.streamTabs()->bottomTab(2)));
+    QCOMPARE(probe(gui).currentTable().data(), tv->getTable());
+    QCOMPARE(probe(gui).currentTableViewer().data(), tv->getTableViewer());
+    QVERIFY(probe(gui).actionPlay()->isEnabled());
     QCOMPARE(tv->getTableViewer()->rowCount(), 4);
     QCOMPARE(gui.streamTabs()->bottomTab(2)->getTableViewer()->rowCount(), 2);
     // The rows are the manager's records themselves.
-    const auto all = gui.manager->getAllStreams();
+    const auto all = probe(gui).manager()->getAllStreams();
     const StreamInfoPtr row = tv->getTableViewer()->element(0);
     QVERIFY(std::any_of(all->begin(), all->end(), [&](const StreamInfoPtr &s) { return s.get() == row.get(); }));
 
     // The favourites folder: Favorites first (in front), the rentals second.
-    QCOMPARE(gui.cTabFavLoc->tabText(0), QStringLiteral("Favorites"));
-    QCOMPARE(gui.cTabFavLoc->currentIndex(), 0);
-    QCOMPARE(bool(gui.ppvTab), rentalsTab);
+    QCOMPARE(probe(gui).cTabFavLoc()->tabText(0), QStringLiteral("Favorites"));
+    QCOMPARE(probe(gui).cTabFavLoc()->currentIndex(), 0);
+    QCOMPARE(bool(probe(gui).ppvTab()), rentalsTab);
     if (rentalsTab) {
-        QCOMPARE(gui.cTabFavLoc->tabText(1), QStringLiteral("Pay Tv"));
-        QCOMPARE(gui.ppvTableViewer->rowCount(), 1);
-        QCOMPARE(gui.ppvTableViewer->element(0)->getName(), QStringLiteral("Rented Movie"));
+        QCOMPARE(probe(gui).cTabFavLoc()->tabText(1), QStringLiteral("Pay Tv"));
+        QCOMPARE(probe(gui).ppvTableViewer()->rowCount(), 1);
+        QCOMPARE(probe(gui).ppvTableViewer()->element(0)->getName(), QStringLiteral("Rented Movie"));
     }
-    QVERIFY(gui.searchText->isEnabled());
-    QVERIFY(gui.searchText->text().isEmpty());
+    QVERIFY(probe(gui).searchText()->isEnabled());
+    QVERIFY(probe(gui).searchText()->text().isEmpty());
 }
 
 void TestGuiLoad::latestTabIsCurrent()
@@ -172,8 +172,8 @@ void TestGuiLoad::latestTabIsCurrent()
     QVERIFY(waitForLoads(loads, 1));
     BottomList *latest = gui.streamTabs()->bottomTab(0);
     QVERIFY(latest);
-    QCOMPARE(gui.cBottomTab->tabText(0), QStringLiteral("Last 25"));
-    QCOMPARE(gui.cBottomTab->currentWidget(), latest);
+    QCOMPARE(probe(gui).cBottomTab()->tabText(0), QStringLiteral("Last 25"));
+    QCOMPARE(probe(gui).cBottomTab()->currentWidget(), latest);
     // Highest identifiers first.
     RecordTableModel *model = latest->getTableViewer();
     QVERIFY(model->rowCount() > 2);
@@ -203,7 +203,7 @@ void TestGuiLoad::failedLoad()
         runningWhileShown = gui.isLoadRunning();
         // F5 while the error is shown does nothing.
         const int before = service->requestCount(QStringLiteral("/cacheversion.txt"));
-        gui.actionUpdateDatabase->run();
+        probe(gui).actionUpdateDatabase()->run();
         reloadIgnored = service->requestCount(QStringLiteral("/cacheversion.txt")) == before;
         dialog->close();
     });
@@ -215,18 +215,18 @@ void TestGuiLoad::failedLoad()
     QCOMPARE(message, LangMsg::getMsg(QStringLiteral("ConnectError")));
     QVERIFY(runningWhileShown);
     QVERIFY(reloadIgnored);
-    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
+    QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Database was not loaded"));
     QVERIFY(!gui.isLoadRunning());
-    QVERIFY(!gui.progressBar);
+    QVERIFY(!probe(gui).progressBar());
     QVERIFY(liveSlots(gui).isEmpty());
 
     // Reloading works again once the error has been seen.
     service->setStatus(QStringLiteral("/getstreams.php"), 0);
     service->setCatalogue(smallCatalogue());
-    gui.actionUpdateDatabase->trigger();
+    probe(gui).actionUpdateDatabase()->trigger();
     QVERIFY(waitForLoads(loads, 2));
     QCOMPARE(loads.at(1).at(0).toBool(), true);
-    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+    QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Database loaded."));
     QVERIFY(gui.streamTabs()->bottomTab(1));
 }
 
@@ -246,12 +246,12 @@ void TestGuiLoad::failureOfAnyKind()
     gui.open(false);
     QVERIFY(waitForLoads(loads, 1));
     QCOMPARE(answers.handled(), 1);
-    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
+    QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Database was not loaded"));
     QVERIFY(!gui.isLoadRunning());
     service->setCatalogue(smallCatalogue());
     gui.updateDatabase();
     QVERIFY(waitForLoads(loads, 2));
-    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+    QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Database loaded."));
 }
 
 void TestGuiLoad::emptyCatalogue()
@@ -266,11 +266,11 @@ void TestGuiLoad::emptyCatalogue()
     QVERIFY(waitForLoads(loads, 1));
     QVERIFY(liveSlots(gui).isEmpty());
     QVERIFY(!gui.isLoadRunning());
-    QVERIFY(!gui.progressBar);
+    QVERIFY(!probe(gui).progressBar());
     // Not "Loading database." forever.
-    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
+    QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Database was not loaded"));
     QVERIFY(waitForPostedTasks());
-    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database was not loaded"));
+    QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Database was not loaded"));
 }
 
 void TestGuiLoad::reloadDuringLoadRunsAfterIt()
@@ -311,7 +311,7 @@ void TestGuiLoad::updateActionIgnoredDuringLoad()
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
     QVERIFY(gui.isLoadRunning());
-    gui.actionUpdateDatabase->trigger();
+    probe(gui).actionUpdateDatabase()->trigger();
     QVERIFY(!gui.isReloadPending());
     service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 1));
@@ -319,7 +319,7 @@ void TestGuiLoad::updateActionIgnoredDuringLoad()
     QCOMPARE(loads.count(), 1);
     QCOMPARE(service->requestCount(QStringLiteral("/cacheversion.txt")), 1);
     // After the load F5 starts a new one.
-    gui.actionUpdateDatabase->trigger();
+    probe(gui).actionUpdateDatabase()->trigger();
     QVERIFY(waitForLoads(loads, 2));
     QCOMPARE(service->requestCount(QStringLiteral("/cacheversion.txt")), 2);
 }
@@ -366,10 +366,10 @@ void TestGuiLoad::parentalRuleBeforeFirstLoad()
     Gui gui;
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
-    QVERIFY(!gui.manager->getAdultVisible());
+    QVERIFY(!probe(gui).manager()->getAdultVisible());
     QVERIFY(waitForLoads(loads, 1));
     // The first load already left the adult streams out.
-    const auto all = gui.manager->getAllStreams();
+    const auto all = probe(gui).manager()->getAllStreams();
     QVERIFY(!all->empty());
     for (const StreamInfoPtr &s : *all)
         QVERIFY2(!s->getAdult(), qPrintable(s->getName()));
@@ -398,10 +398,10 @@ void TestGuiLoad::limitedModeAtFirstStart()
     QCOMPARE(answers.handled(), 1);
     QVERIFY(!loadStartedBefore);
     QCOMPARE(Options::getMode(), std::optional<bool>(false));
-    QVERIFY(!gui.manager->getAdultVisible());
+    QVERIFY(!probe(gui).manager()->getAdultVisible());
     QVERIFY(waitForLoads(loads, 1));
     // Limited mode holds in this very run.
-    for (const StreamInfoPtr &s : *gui.manager->getAllStreams())
+    for (const StreamInfoPtr &s : *probe(gui).manager()->getAllStreams())
         QVERIFY2(!s->getAdult(), qPrintable(s->getName()));
     QVERIFY(!gui.streamTabs()->bottomTab(4));
 }
@@ -441,10 +441,10 @@ void TestGuiLoad::lateProgressStepKeepsFinalText()
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
     QVERIFY(waitForLoads(loads, 1));
-    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+    QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Database loaded."));
     // A step of that load's animation that arrives late changes nothing.
     gui.progressStep(gui.lastLoadId(), 7);
-    QCOMPARE(gui.statusLine2->text(), QStringLiteral("Database loaded."));
+    QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Database loaded."));
 }
 
 QTEST_MAIN(TestGuiLoad)

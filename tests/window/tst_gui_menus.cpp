@@ -118,22 +118,22 @@ void TestGuiMenus::actionsWithoutMenu()
     TestWorkspace workspace;
     Gui gui;
     // Created with their texts, placed in no menu.
-    QCOMPARE(gui.actionEnglish->text(), QStringLiteral("English"));
-    QCOMPARE(gui.actionNorwegian->text(), QStringLiteral("Norwegian"));
-    QCOMPARE(gui.actionParentFilter->text(), QStringLiteral("Parental filter..."));
-    QVERIFY(!gui.actionParentFilter->icon().isNull());
-    QCOMPARE(gui.actionTipAFriend->text(), QStringLiteral("Tell a friend..."));
-    QCOMPARE(gui.actionTipStream->text(), QStringLiteral("Hint us about a stream..."));
-    for (QAction *a : {static_cast<QAction *>(gui.actionEnglish), static_cast<QAction *>(gui.actionNorwegian),
-                       static_cast<QAction *>(gui.actionParentFilter), static_cast<QAction *>(gui.actionTipAFriend),
-                       static_cast<QAction *>(gui.actionTipStream), static_cast<QAction *>(gui.actionChangeUrl)}) {
+    QCOMPARE(probe(gui).actionEnglish()->text(), QStringLiteral("English"));
+    QCOMPARE(probe(gui).actionNorwegian()->text(), QStringLiteral("Norwegian"));
+    QCOMPARE(probe(gui).actionParentFilter()->text(), QStringLiteral("Parental filter..."));
+    QVERIFY(!probe(gui).actionParentFilter()->icon().isNull());
+    QCOMPARE(probe(gui).actionTipAFriend()->text(), QStringLiteral("Tell a friend..."));
+    QCOMPARE(probe(gui).actionTipStream()->text(), QStringLiteral("Hint us about a stream..."));
+    for (QAction *a : {static_cast<QAction *>(probe(gui).actionEnglish()), static_cast<QAction *>(probe(gui).actionNorwegian()),
+                       static_cast<QAction *>(probe(gui).actionParentFilter()), static_cast<QAction *>(probe(gui).actionTipAFriend()),
+                       static_cast<QAction *>(probe(gui).actionTipStream()), static_cast<QAction *>(probe(gui).actionChangeUrl())}) {
         for (QMenu *m : gui.findChildren<QMenu *>())
             QVERIFY2(!m->actions().contains(a), qPrintable(a->objectName()));
     }
     // The tool-bar twins carry pictures, no text.
-    QVERIFY(gui.actionPlay->text().isEmpty());
-    QVERIFY(!gui.actionPlay->icon().isNull());
-    QCOMPARE(gui.actionFullscreen->toolTip(), QStringLiteral("Fullscreen"));
+    QVERIFY(probe(gui).actionPlay()->text().isEmpty());
+    QVERIFY(!probe(gui).actionPlay()->icon().isNull());
+    QCOMPARE(probe(gui).actionFullscreen()->toolTip(), QStringLiteral("Fullscreen"));
 }
 
 void TestGuiMenus::startStates()
@@ -148,13 +148,13 @@ void TestGuiMenus::startStates()
     // until a table is touched: Play on, Pause, Stop, Full screen off.
     QSignalSpy loads(&gui, &Gui::loadFinished);
     gui.open(false);
-    QVERIFY(gui.actionPlay->isEnabled());
-    QVERIFY(gui.actionPlayMenu->isEnabled());
-    for (GuiAction *a : {gui.actionPause, gui.actionPauseMenu, gui.actionStop, gui.actionStopMenu,
-                         gui.actionFullscreen, gui.actionFullscreenMenu})
+    QVERIFY(probe(gui).actionPlay()->isEnabled());
+    QVERIFY(probe(gui).actionPlayMenu()->isEnabled());
+    for (GuiAction *a : {probe(gui).actionPause(), probe(gui).actionPauseMenu(), probe(gui).actionStop(), probe(gui).actionStopMenu(),
+                         probe(gui).actionFullscreen(), probe(gui).actionFullscreenMenu()})
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-    QVERIFY(!gui.actionAutomaticUpdateToggle->isChecked());
-    QVERIFY(!gui.actionOntopToggle->isChecked());
+    QVERIFY(!probe(gui).actionAutomaticUpdateToggle()->isChecked());
+    QVERIFY(!probe(gui).actionOntopToggle()->isChecked());
     QCOMPARE(gui.windowTitle(), QStringLiteral("Quorvantel 10.0.0"));
     QVERIFY(waitForLoads(loads, 1));
 }
@@ -171,16 +171,16 @@ void TestGuiMenus::onTopToggle()
     QVERIFY(waitForLoads(loads, 1));
     // Built with two runs: not on top, check clear.
     QVERIFY(!(gui.windowFlags() & Qt::WindowStaysOnTopHint));
-    QVERIFY(!gui.actionOntopToggle->isChecked());
-    QVERIFY(gui.ontopToggle);
+    QVERIFY(!probe(gui).actionOntopToggle()->isChecked());
+    QVERIFY(probe(gui).ontopToggle());
 
     // The user's choice (menu entry or Ctrl+A) flips the check, then runs.
-    gui.actionOntopToggle->trigger();
-    QVERIFY(gui.actionOntopToggle->isChecked());
+    probe(gui).actionOntopToggle()->trigger();
+    QVERIFY(probe(gui).actionOntopToggle()->isChecked());
     QVERIFY(gui.windowFlags() & Qt::WindowStaysOnTopHint);
     QVERIFY(gui.isVisible());
-    gui.actionOntopToggle->trigger();
-    QVERIFY(!gui.actionOntopToggle->isChecked());
+    probe(gui).actionOntopToggle()->trigger();
+    QVERIFY(!probe(gui).actionOntopToggle()->isChecked());
     QVERIFY(!(gui.windowFlags() & Qt::WindowStaysOnTopHint));
     QVERIFY(gui.isVisible());
 }
@@ -190,13 +190,13 @@ void TestGuiMenus::programmaticRunKeepsCheckMark()
     TestWorkspace workspace;
     Gui gui;
     Options::setUpdateEnabled(true);
-    gui.actionAutomaticUpdateToggle->setChecked(true);
-    gui.actionAutomaticUpdateToggle->run();
-    QVERIFY(gui.actionAutomaticUpdateToggle->isChecked());
+    probe(gui).actionAutomaticUpdateToggle()->setChecked(true);
+    probe(gui).actionAutomaticUpdateToggle()->run();
+    QVERIFY(probe(gui).actionAutomaticUpdateToggle()->isChecked());
     QVERIFY(!Options::getUpdateEnabled());
-    const bool before = gui.actionOntopToggle->isChecked();
-    gui.actionOntopToggle->run();
-    QCOMPARE(gui.actionOntopToggle->isChecked(), before);
+    const bool before = probe(gui).actionOntopToggle()->isChecked();
+    probe(gui).actionOntopToggle()->run();
+    QCOMPARE(probe(gui).actionOntopToggle()->isChecked(), before);
 }
 
 void TestGuiMenus::automaticUpdateToggle()
@@ -204,13 +204,13 @@ void TestGuiMenus::automaticUpdateToggle()
     TestWorkspace workspace;
     Options::setUpdateEnabled(true);
     Gui gui;
-    gui.actionAutomaticUpdateToggle->setChecked(true);
-    gui.actionAutomaticUpdateToggle->trigger();
+    probe(gui).actionAutomaticUpdateToggle()->setChecked(true);
+    probe(gui).actionAutomaticUpdateToggle()->trigger();
     QVERIFY(!Options::getUpdateEnabled());
-    QVERIFY(!gui.actionAutomaticUpdateToggle->isChecked());
-    gui.actionAutomaticUpdateToggle->trigger();
+    QVERIFY(!probe(gui).actionAutomaticUpdateToggle()->isChecked());
+    probe(gui).actionAutomaticUpdateToggle()->trigger();
     QVERIFY(Options::getUpdateEnabled());
-    QVERIFY(gui.actionAutomaticUpdateToggle->isChecked());
+    QVERIFY(probe(gui).actionAutomaticUpdateToggle()->isChecked());
 }
 
 void TestGuiMenus::exitConfirmation_data()
@@ -261,14 +261,14 @@ void TestGuiMenus::language()
     QString title, text;
     ModalAnswers answers;
     answers.recordAndClose(&seen, &parent, &title, &text);
-    gui.actionNorwegian->run();
+    probe(gui).actionNorwegian()->run();
     QCOMPARE(answers.handled(), 1);
     QCOMPARE(parent, &gui);
     QVERIFY(title.isEmpty());
     QCOMPARE(text, QStringLiteral("The change will occur next time the program is started"));
     QCOMPARE(Options::getLanguage(), QStringLiteral("no"));
-    QVERIFY(!gui.actionNorwegian->isEnabled());
-    QVERIFY(gui.actionEnglish->isEnabled());
+    QVERIFY(!probe(gui).actionNorwegian()->isEnabled());
+    QVERIFY(probe(gui).actionEnglish()->isEnabled());
 }
 
 void TestGuiMenus::helpPages()
@@ -278,8 +278,8 @@ void TestGuiMenus::helpPages()
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
     Gui gui;
-    gui.actionTulHelp->trigger();
-    gui.actionTulHomepage->trigger();
+    probe(gui).actionTulHelp()->trigger();
+    probe(gui).actionTulHomepage()->trigger();
     QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
     QCOMPARE(catcher.urls.size(), 2);
     QCOMPARE(catcher.urls.at(0), QUrl(Options::getManualUrl()));
@@ -314,13 +314,13 @@ void TestGuiMenus::disabledAcceleratorDoesNothing()
     Gui gui;
     gui.show();
     QVERIFY(QTest::qWaitForWindowExposed(&gui));
-    gui.actionRemoveFavorite->setEnabled(false);
-    const int before = gui.actionRemoveFavorite->runCount();
+    probe(gui).actionRemoveFavorite()->setEnabled(false);
+    const int before = probe(gui).actionRemoveFavorite()->runCount();
     QTest::keyClick(&gui, Qt::Key_Delete);
-    QCOMPARE(gui.actionRemoveFavorite->runCount(), before);
-    gui.actionRemoveFavorite->setEnabled(true);
+    QCOMPARE(probe(gui).actionRemoveFavorite()->runCount(), before);
+    probe(gui).actionRemoveFavorite()->setEnabled(true);
     QTest::keyClick(&gui, Qt::Key_Delete);
-    QCOMPARE(gui.actionRemoveFavorite->runCount(), before + 1);
+    QCOMPARE(probe(gui).actionRemoveFavorite()->runCount(), before + 1);
 }
 
 QTEST_MAIN(TestGuiMenus)

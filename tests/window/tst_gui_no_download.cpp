@@ -57,7 +57,7 @@ std::unique_ptr<ReferenceService> serviceWithLists()
 void typeSearch(Gui &gui, const QString &text)
 {
     for (const QChar c : text)
-        QTest::keyClick(gui.searchText, c.toLatin1());
+        QTest::keyClick(probe(gui).searchText(), c.toLatin1());
 }
 
 } // namespace
@@ -109,9 +109,9 @@ void TestGuiNoDownload::tablesNeverDownload()
             service->holdReplies(path);
     }
 
-    QCOMPARE(gui.cBottomTab->currentWidget(), gui.streamTabs()->bottomTab(1));
+    QCOMPARE(probe(gui).cBottomTab()->currentWidget(), gui.streamTabs()->bottomTab(1));
     typeSearch(gui, QStringLiteral("Movie"));
-    QCOMPARE(gui.searchText->text(), QStringLiteral("Movie"));
+    QCOMPARE(probe(gui).searchText()->text(), QStringLiteral("Movie"));
     // Every tab searched, from the held lists.
     QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
     QCOMPARE(icecastTab->getTableViewer()->rowCount(), 1);
@@ -121,13 +121,13 @@ void TestGuiNoDownload::tablesNeverDownload()
     QCOMPARE(ppvTab->getTableViewer()->rowCount(), 0);
 
     // Switching to the two tabs and sorting them.
-    gui.cBottomTab->setCurrentWidget(ppvTab);
-    QCOMPARE(gui.cBottomTab->currentWidget(), ppvTab);
+    probe(gui).cBottomTab()->setCurrentWidget(ppvTab);
+    QCOMPARE(probe(gui).cBottomTab()->currentWidget(), ppvTab);
     QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
     ppvTab->sortByColumn(0);
     ppvTab->sortByColumn(0);
     QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
-    gui.cBottomTab->setCurrentWidget(icecastTab);
+    probe(gui).cBottomTab()->setCurrentWidget(icecastTab);
     icecastTab->sortByColumn(0);
     QCOMPARE(icecastTab->getTableViewer()->rowCount(), 2);
     typeSearch(gui, QStringLiteral("Jazz"));
@@ -166,7 +166,7 @@ void TestGuiNoDownload::reloadDownloadsOnWorker()
     QTRY_COMPARE_WITH_TIMEOUT(service->heldRequestCount(PPV_PATH), 1, 15000);
     BottomList *ppvTab = gui.streamTabs()->bottomTab(9);
     typeSearch(gui, QStringLiteral("Movie"));
-    gui.cBottomTab->setCurrentWidget(ppvTab);
+    probe(gui).cBottomTab()->setCurrentWidget(ppvTab);
     ppvTab->sortByColumn(0);
     QVERIFY(gui.isLoadRunning());
     QCOMPARE(ppvTab->getTableViewer()->rowCount(), 2);
@@ -199,8 +199,8 @@ void TestGuiNoDownload::failedListsFromTheStart()
     // two views for rows do not try the servers again.
     QVERIFY(gui.streamTabs()->bottomTab(1) && gui.streamTabs()->bottomTab(4));
     QVERIFY(!gui.streamTabs()->bottomTab(8) && !gui.streamTabs()->bottomTab(9));
-    QVERIFY(gui.pPVView->getActiveStreams().empty());
-    QVERIFY(gui.icecastView->getActiveStreams().empty());
+    QVERIFY(probe(gui).pPVView()->getActiveStreams().empty());
+    QVERIFY(probe(gui).icecastView()->getActiveStreams().empty());
     typeSearch(gui, QStringLiteral("Radio"));
     QCOMPARE(gui.streamTabs()->bottomTab(2)->getTableViewer()->rowCount(), 2);
     QCOMPARE(service->requestCount(PPV_PATH), 1);

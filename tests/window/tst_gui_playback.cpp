@@ -132,7 +132,7 @@ void TestGuiPlayback::playRow(int slot, const QString &name)
 {
     BottomList *tab = m_gui->streamTabs()->bottomTab(slot);
     QVERIFY(tab);
-    m_gui->cBottomTab->setCurrentWidget(tab);
+    probe(m_gui).cBottomTab()->setCurrentWidget(tab);
     const int row = rowNamed(tab, name);
     QVERIFY(row >= 0);
     clickRow(tab->getTable(), row);
@@ -148,30 +148,30 @@ void TestGuiPlayback::playReusesPlayerOfSameKind()
     QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::WMP);
     QCOMPARE(m_gui->playback()->currentStream()->getName(), QStringLiteral("Bravo News"));
     // Right after the choice, then once the player has taken the address.
-    QCOMPARE(m_gui->statusLine->text(), QStringLiteral("Playing: Bravo News"));
-    QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
-    QVERIFY(m_gui->actionStop->isEnabled() && m_gui->actionStopMenu->isEnabled());
-    QVERIFY(m_gui->actionFullscreen->isEnabled() && m_gui->actionFullscreenMenu->isEnabled());
-    QVERIFY(m_gui->actionPause->isEnabled() && m_gui->actionPauseMenu->isEnabled());
+    QCOMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Playing: Bravo News"));
+    QTRY_COMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Playing Bravo News"));
+    QVERIFY(probe(m_gui).actionStop()->isEnabled() && probe(m_gui).actionStopMenu()->isEnabled());
+    QVERIFY(probe(m_gui).actionFullscreen()->isEnabled() && probe(m_gui).actionFullscreenMenu()->isEnabled());
+    QVERIFY(probe(m_gui).actionPause()->isEnabled() && probe(m_gui).actionPauseMenu()->isEnabled());
 
     // A second stream of the same kind: the same player, a new address.
     playRow(2, QStringLiteral("Radio One"));
     QCOMPARE(m_gui->playback()->player(), first);
-    QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Radio One"));
+    QTRY_COMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Playing Radio One"));
 }
 
 void TestGuiPlayback::formatWithoutPlayer()
 {
     playRow(1, QStringLiteral("Bravo News"));
     MediaPlayer *before = m_gui->playback()->player();
-    QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
+    QTRY_COMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Playing Bravo News"));
     for (const QString &format : {QStringLiteral("wmp"), QString()}) {
         m_gui->playback()->setCurrentStream(madeStream(format));
-        m_gui->actionMediaplayerInvoke->run();
+        probe(m_gui).actionMediaplayerInvoke()->run();
         QCOMPARE(m_gui->playback()->player(), before);
         QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::WMP);
         QVERIFY(waitForPostedTasks());
-        QCOMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
+        QCOMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Playing Bravo News"));
     }
     QCOMPARE(PlaybackControl::playerKind(QStringLiteral("WMP")), PlaybackControl::WMP);
     QCOMPARE(PlaybackControl::playerKind(QStringLiteral("Icecast")), PlaybackControl::WMP);
@@ -196,17 +196,17 @@ void TestGuiPlayback::formatWithoutPlayerBeforeAnyKind()
     QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::NONE);
     MediaPlayer *idle = m_gui->playback()->player();
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(idle));
-    const QString status = m_gui->statusLine->text();
-    const int stops = m_gui->actionStop->runCount();
+    const QString status = probe(m_gui).statusLine()->text();
+    const int stops = probe(m_gui).actionStop()->runCount();
     m_gui->playback()->setCurrentStream(madeStream(format));
-    m_gui->actionMediaplayerInvoke->run();
-    QCOMPARE(m_gui->actionStop->runCount(), stops + 1);
+    probe(m_gui).actionMediaplayerInvoke()->run();
+    QCOMPARE(probe(m_gui).actionStop()->runCount(), stops + 1);
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::NONE);
     QVERIFY(waitForPostedTasks());
-    QCOMPARE(m_gui->statusLine->text(), status);
-    QVERIFY(!m_gui->actionStop->isEnabled());
-    QVERIFY(!m_gui->actionFullscreen->isEnabled());
+    QCOMPARE(probe(m_gui).statusLine()->text(), status);
+    QVERIFY(!probe(m_gui).actionStop()->isEnabled());
+    QVERIFY(!probe(m_gui).actionFullscreen()->isEnabled());
 }
 
 void TestGuiPlayback::stopThenSameKindMakesNewPlayer()
@@ -214,48 +214,48 @@ void TestGuiPlayback::stopThenSameKindMakesNewPlayer()
     playRow(1, QStringLiteral("Bravo News"));
     QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->playback()->player()));
     // The player tab's stop button.
-    QTest::mouseClick(m_gui->stopButton, Qt::LeftButton);
+    QTest::mouseClick(probe(m_gui).stopButton(), Qt::LeftButton);
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::WMP);
-    QVERIFY(m_gui->actionPlay->isEnabled());
-    for (GuiAction *a : {m_gui->actionStop, m_gui->actionStopMenu, m_gui->actionPause, m_gui->actionPauseMenu,
-                         m_gui->actionFullscreen, m_gui->actionFullscreenMenu})
+    QVERIFY(probe(m_gui).actionPlay()->isEnabled());
+    for (GuiAction *a : {probe(m_gui).actionStop(), probe(m_gui).actionStopMenu(), probe(m_gui).actionPause(), probe(m_gui).actionPauseMenu(),
+                         probe(m_gui).actionFullscreen(), probe(m_gui).actionFullscreenMenu()})
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
     playRow(1, QStringLiteral("Bravo News"));
     QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->playback()->player()));
-    QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
+    QTRY_COMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Playing Bravo News"));
 }
 
 void TestGuiPlayback::emptyAddressStops()
 {
     playRow(1, QStringLiteral("Bravo News"));
-    QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
+    QTRY_COMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Playing Bravo News"));
     playRow(1, QStringLiteral("Delta Silent"));
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QCOMPARE(m_gui->playback()->currentStream()->getName(), QStringLiteral("Delta Silent"));
     QVERIFY(waitForPostedTasks());
-    QCOMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Bravo News"));
+    QCOMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Playing Bravo News"));
 }
 
 void TestGuiPlayback::pauseAndFullscreen()
 {
     playRow(1, QStringLiteral("Bravo News"));
-    QVERIFY(m_gui->actionPauseMenu->isEnabled());
+    QVERIFY(probe(m_gui).actionPauseMenu()->isEnabled());
     MpvEngine *engine = shownEngine(m_gui.get());
     QVERIFY(engine);
     QCOMPARE(engine->state(), MpvEngine::State::Loading);
     // Space pauses, the page's player too.
-    m_gui->actionPauseMenu->trigger();
-    QVERIFY(!m_gui->actionPause->isEnabled());
-    QVERIFY(!m_gui->actionPauseMenu->isEnabled());
+    probe(m_gui).actionPauseMenu()->trigger();
+    QVERIFY(!probe(m_gui).actionPause()->isEnabled());
+    QVERIFY(!probe(m_gui).actionPauseMenu()->isEnabled());
     QCOMPARE(engine->state(), MpvEngine::State::Paused);
     // Full screen on, then off, as the player reports it.
     QVERIFY(!m_gui->playback()->player()->isFullscreen());
-    QTest::mouseClick(m_gui->fullscreenButton, Qt::LeftButton);
+    QTest::mouseClick(probe(m_gui).fullscreenButton(), Qt::LeftButton);
     QVERIFY(m_gui->playback()->player()->isFullscreen());
-    m_gui->actionFullscreenMenu->trigger();
+    probe(m_gui).actionFullscreenMenu()->trigger();
     QVERIFY(!m_gui->playback()->player()->isFullscreen());
-    m_gui->actionStop->run();
+    probe(m_gui).actionStop()->run();
 }
 
 void TestGuiPlayback::realPlayerAndQuickTime_data()
@@ -279,22 +279,22 @@ void TestGuiPlayback::realPlayerAndQuickTime()
     QVERIFY(dynamic_cast<MediaPlayerWMP *>(wmp));
     m_gui->playback()->setCurrentStream(madeStream(format, m_service->mediaUrl(QStringLiteral("held.mp4"))));
     const QString expectedStatus = QStringLiteral("Playing ") + m_gui->playback()->currentStream()->getName();
-    m_gui->actionMediaplayerInvoke->run();
+    probe(m_gui).actionMediaplayerInvoke()->run();
     MediaPlayer *player = m_gui->playback()->player();
     QVERIFY(player && player != wmp);
     QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(player));
     QCOMPARE(m_gui->playback()->currentPlayer(), kind);
-    QCOMPARE(m_gui->actionFullscreen->isEnabled(), fullscreen);
-    QCOMPARE(m_gui->actionFullscreenMenu->isEnabled(), fullscreen);
-    QVERIFY(m_gui->actionStop->isEnabled());
+    QCOMPARE(probe(m_gui).actionFullscreen()->isEnabled(), fullscreen);
+    QCOMPARE(probe(m_gui).actionFullscreenMenu()->isEnabled(), fullscreen);
+    QVERIFY(probe(m_gui).actionStop()->isEnabled());
     QCOMPARE(m_gui->playback()->qtHack(), true);
     QVERIFY(waitForPostedTasks());
     // The QuickTime repeat reuses the player and clears the switch.
     QCOMPARE(m_gui->playback()->qtHack(), !repeated);
     QCOMPARE(m_gui->playback()->player(), player);
-    QCOMPARE(m_gui->statusLine->text(), expectedStatus);
+    QCOMPARE(probe(m_gui).statusLine()->text(), expectedStatus);
     // A further stream of that kind without a stop gets no repeat.
-    m_gui->actionMediaplayerInvoke->run();
+    probe(m_gui).actionMediaplayerInvoke()->run();
     QVERIFY(waitForPostedTasks());
     QCOMPARE(m_gui->playback()->player(), player);
     QCOMPARE(m_gui->playback()->qtHack(), !repeated);
@@ -308,7 +308,7 @@ void TestGuiPlayback::quickTimeGetsTheAddressTwice()
     });
     m_gui->playback()->setCurrentStream(
         madeStream(QStringLiteral("QT"), m_service->mediaUrl(QStringLiteral("held.mp4"))));
-    m_gui->actionMediaplayerInvoke->run();
+    probe(m_gui).actionMediaplayerInvoke()->run();
     auto *player = dynamic_cast<MediaPlayerQT *>(m_gui->playback()->player());
     QVERIFY(player);
     // Once in the choice, once more after the pending events.
@@ -319,13 +319,13 @@ void TestGuiPlayback::quickTimeGetsTheAddressTwice()
     // A further QuickTime stream without a stop: once.
     m_gui->playback()->setCurrentStream(
         madeStream(QStringLiteral("QT"), m_service->mediaUrl(QStringLiteral("held.mp4?2"))));
-    m_gui->actionMediaplayerInvoke->run();
+    probe(m_gui).actionMediaplayerInvoke()->run();
     QVERIFY(waitForPostedTasks());
     QCOMPARE(setUrlCalls, 3);
     // After a stop, the new player gets its repeat again.
-    m_gui->actionStop->run();
+    probe(m_gui).actionStop()->run();
     QCOMPARE(m_gui->playback()->qtHack(), true);
-    m_gui->actionMediaplayerInvoke->run();
+    probe(m_gui).actionMediaplayerInvoke()->run();
     QTRY_COMPARE(setUrlCalls, 5);
     QVERIFY(waitForPostedTasks());
     QCOMPARE(setUrlCalls, 5);
@@ -349,27 +349,27 @@ void TestGuiPlayback::playerThatCannotBeMade()
     ModalAnswers answers;
     answers.recordAndClose(&error, &parent);
     m_gui->playback()->setCurrentStream(madeStream(format));
-    m_gui->actionMediaplayerInvoke->run();
+    probe(m_gui).actionMediaplayerInvoke()->run();
     QCOMPARE(answers.handled(), 1);
     QCOMPARE(parent, m_gui.get());
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     QCOMPARE(m_gui->playback()->currentPlayer(), kind);
-    QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Could not change stream, try again."));
+    QTRY_COMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Could not change stream, try again."));
     // Only the idle picture is there: nothing to stop or to show full
     // screen.
-    for (GuiAction *a : {m_gui->actionStop, m_gui->actionStopMenu, m_gui->actionFullscreen, m_gui->actionFullscreenMenu})
+    for (GuiAction *a : {probe(m_gui).actionStop(), probe(m_gui).actionStopMenu(), probe(m_gui).actionFullscreen(), probe(m_gui).actionFullscreenMenu()})
         QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
-    QVERIFY(m_gui->actionPlay->isEnabled());
+    QVERIFY(probe(m_gui).actionPlay()->isEnabled());
     // No repeat of the failed creation follows.
     QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
     QCOMPARE(m_gui->playback()->currentPlayer(), kind);
     // Once the engine can start, the same kind makes its player.
     qunsetenv("QUORVANTEL_MPV_DISABLE");
-    m_gui->actionMediaplayerInvoke->run();
+    probe(m_gui).actionMediaplayerInvoke()->run();
     QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
-    QVERIFY(m_gui->actionStop->isEnabled());
-    QCOMPARE(m_gui->actionFullscreen->isEnabled(), kind == PlaybackControl::RP);
+    QVERIFY(probe(m_gui).actionStop()->isEnabled());
+    QCOMPARE(probe(m_gui).actionFullscreen()->isEnabled(), kind == PlaybackControl::RP);
     QCOMPARE(answers.unexpected(), 0);
 }
 
@@ -391,7 +391,7 @@ void TestGuiPlayback::payPerViewWithoutTime()
     QVERIFY(waitForLoads(loads, 1));
     BottomList *ppv = m_gui->streamTabs()->bottomTab(9);
     QVERIFY(ppv);
-    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
+    probe(m_gui).cBottomTab()->tabBar()->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(ppv));
 
     QWidget *parent = nullptr;
     bool isPpvDialog = false;
@@ -419,8 +419,8 @@ void TestGuiPlayback::payPerViewWithoutTime()
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
     // The confirmed order reloads: the movie is now rented.
     QVERIFY(waitForLoads(loads, 2));
-    QVERIFY(m_gui->ppvTab);
-    QCOMPARE(m_gui->ppvTableViewer->rowCount(), 1);
+    QVERIFY(probe(m_gui).ppvTab());
+    QCOMPARE(probe(m_gui).ppvTableViewer()->rowCount(), 1);
 }
 
 void TestGuiPlayback::payPerViewWithTimePlays()
@@ -443,12 +443,12 @@ void TestGuiPlayback::payPerViewWithTimePlays()
     QVERIFY(waitForLoads(loads, 1));
     BottomList *ppv = m_gui->streamTabs()->bottomTab(9);
     QVERIFY(ppv);
-    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
+    probe(m_gui).cBottomTab()->tabBar()->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(ppv));
     ModalAnswers answers;
     playRow(9, QStringLiteral("Rented Movie"));
     QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->playback()->player()));
     QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::WMP);
-    QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Playing Rented Movie"));
+    QTRY_COMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Playing Rented Movie"));
     QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
 }
@@ -473,13 +473,13 @@ void TestGuiPlayback::streamThatFailsSaysSo()
     QFETCH(QString, reason);
     const QString url = address.startsWith(u'/') ? m_service->baseUrl() + address : address;
     m_gui->playback()->setCurrentStream(madeStream(format, url));
-    m_gui->actionMediaplayerInvoke->run();
+    probe(m_gui).actionMediaplayerInvoke()->run();
     QVERIFY(!dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
-    QTRY_VERIFY_WITH_TIMEOUT(m_gui->statusLine->text().startsWith(QLatin1String("Could not play the stream")), 15000);
-    QVERIFY2(m_gui->statusLine->text().contains(reason), qPrintable(m_gui->statusLine->text()));
+    QTRY_VERIFY_WITH_TIMEOUT(probe(m_gui).statusLine()->text().startsWith(QLatin1String("Could not play the stream")), 15000);
+    QVERIFY2(probe(m_gui).statusLine()->text().contains(reason), qPrintable(probe(m_gui).statusLine()->text()));
     // The failure stays the last word.
     QVERIFY(waitForPostedTasks());
-    QVERIFY(m_gui->statusLine->text().startsWith(QLatin1String("Could not play the stream")));
+    QVERIFY(probe(m_gui).statusLine()->text().startsWith(QLatin1String("Could not play the stream")));
 }
 
 int main(int argc, char **argv)

@@ -181,7 +181,7 @@ void TestGuiReloadUnderDialogs::init()
     QVERIFY(m_gui->streamTabs()->bottomTab(1));
     QVERIFY(m_gui->streamTabs()->bottomTab(9));
     m_gui->addFavoriteStream(realPlayerFavorite(m_service->mediaUrl(QStringLiteral("held.mp4"))));
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 1);
     m_loads = std::make_unique<QSignalSpy>(m_gui.get(), &Gui::loadFinished);
 }
 
@@ -197,7 +197,7 @@ void TestGuiReloadUnderDialogs::cleanup()
 bool TestGuiReloadUnderDialogs::startHeldReload()
 {
     m_service->holdReplies(PPV_PATH);
-    m_gui->actionUpdateDatabase->trigger();
+    probe(m_gui).actionUpdateDatabase()->trigger();
     return QTest::qWaitFor([this] { return m_service->heldRequestCount(PPV_PATH) == 1; }, WAIT_MS) &&
            m_gui->isLoadRunning();
 }
@@ -215,9 +215,9 @@ void TestGuiReloadUnderDialogs::releaseUnder(QWidget *dialog, const QPointer<Rec
 RecordTableView *TestGuiReloadUnderDialogs::entryTable(const QString &table)
 {
     if (table == QLatin1String("favorites"))
-        return m_gui->favoritesTable;
+        return probe(m_gui).favoritesTable();
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
-    m_gui->cBottomTab->setCurrentWidget(tv);
+    probe(m_gui).cBottomTab()->setCurrentWidget(tv);
     return tv->getTable();
 }
 
@@ -227,14 +227,14 @@ void TestGuiReloadUnderDialogs::checkRebuiltTables(const QPointer<RecordTableVie
     // No tab of the previous load is left, in the folder or out of it.
     const QList<BottomList *> tabs = m_gui->streamTabs()->liveTabs();
     QTRY_COMPARE(m_gui->findChildren<BottomList *>().size(), tabs.size());
-    QCOMPARE(m_gui->findChildren<RecordTableView *>().size(), tabs.size() + (m_gui->ppvTable ? 2 : 1));
+    QCOMPARE(m_gui->findChildren<RecordTableView *>().size(), tabs.size() + (probe(m_gui).ppvTable() ? 2 : 1));
     QVERIFY(!tabs.isEmpty());
-    QCOMPARE(m_gui->cBottomTab->count(), int(tabs.size()));
+    QCOMPARE(probe(m_gui).cBottomTab()->count(), int(tabs.size()));
     for (BottomList *tab : tabs)
-        QVERIFY(m_gui->cBottomTab->indexOf(tab) >= 0);
-    QVERIFY(m_gui->favoritesTable);
-    QCOMPARE(m_gui->cTabFavLoc->indexOf(m_gui->favoritesTab), 0);
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 1);
+        QVERIFY(probe(m_gui).cBottomTab()->indexOf(tab) >= 0);
+    QVERIFY(probe(m_gui).favoritesTable());
+    QCOMPARE(probe(m_gui).cTabFavLoc()->indexOf(probe(m_gui).favoritesTab()), 0);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 1);
 }
 
 void TestGuiReloadUnderDialogs::payPerViewDialog_data()
@@ -251,7 +251,7 @@ void TestGuiReloadUnderDialogs::payPerViewDialog()
     QFETCH(bool, confirmOrder);
     QFETCH(bool, byEscape);
     BottomList *ppv = m_gui->streamTabs()->bottomTab(9);
-    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
+    probe(m_gui).cBottomTab()->tabBar()->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(ppv));
     QPointer<RecordTableView> table = ppv->getTable();
     const int row = rowNamed(ppv->getTableViewer(), QStringLiteral("Not Rented"));
     QVERIFY(row >= 0);
@@ -303,12 +303,12 @@ void TestGuiReloadUnderDialogs::payPerViewDialog()
         // The order still reloads the catalogue: the movie is rented now.
         QVERIFY(loadAsked);
         QVERIFY(waitForLoads(*m_loads, 2));
-        QVERIFY(m_gui->ppvTableViewer);
-        QCOMPARE(m_gui->ppvTableViewer->rowCount(), 2);
+        QVERIFY(probe(m_gui).ppvTableViewer());
+        QCOMPARE(probe(m_gui).ppvTableViewer()->rowCount(), 2);
     } else {
         QVERIFY(!loadAsked);
         QCOMPARE(m_loads->count(), 1);
-        QCOMPARE(m_gui->ppvTableViewer->rowCount(), 1);
+        QCOMPARE(probe(m_gui).ppvTableViewer()->rowCount(), 1);
     }
     QCOMPARE(answers.unexpected(), 0);
 }
@@ -357,7 +357,7 @@ void TestGuiReloadUnderDialogs::playerErrorDisplay()
     QCOMPARE(m_gui->playback()->currentStream()->getName(), QStringLiteral("Real Channel"));
     QCOMPARE(m_gui->playback()->currentPlayer(), PlaybackControl::RP);
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
-    QTRY_COMPARE(m_gui->statusLine->text(), QStringLiteral("Could not change stream, try again."));
+    QTRY_COMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("Could not change stream, try again."));
     QCOMPARE(answers.unexpected(), 0);
 }
 
@@ -382,7 +382,7 @@ void TestGuiReloadUnderDialogs::brokenStreamReport()
     QPointer<RecordTableView> from = entryTable(QStringLiteral("tv"));
     const int row = rowNamed(from->recordModel(), QStringLiteral("Bravo News"));
     QVERIFY(row >= 0);
-    const QString status = m_gui->statusLine->text();
+    const QString status = probe(m_gui).statusLine()->text();
     QVERIFY(startHeldReload());
 
     UnderDialog seen;
@@ -425,9 +425,9 @@ void TestGuiReloadUnderDialogs::brokenStreamReport()
     if (sent)
         QCOMPARE(reports.front().query, QByteArray("id=11"));
     if (sent && !serverFails)
-        QCOMPARE(m_gui->statusLine->text(), QStringLiteral("The report has been sent"));
+        QCOMPARE(probe(m_gui).statusLine()->text(), QStringLiteral("The report has been sent"));
     else
-        QCOMPARE(m_gui->statusLine->text(), status);
+        QCOMPARE(probe(m_gui).statusLine()->text(), status);
     QCOMPARE(answers.unexpected(), 0);
 }
 

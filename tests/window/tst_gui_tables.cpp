@@ -198,7 +198,7 @@ void TestGuiTables::sorting()
     QFETCH(int, direction);
     BottomList *tab = m_gui->streamTabs()->bottomTab(slot);
     QVERIFY(tab);
-    m_gui->cBottomTab->setCurrentWidget(tab);
+    probe(m_gui).cBottomTab()->setCurrentWidget(tab);
     clickHeader(tab, column);
     QCOMPARE(names(tab), order);
     QHeaderView *header = tab->getTable()->horizontalHeader();
@@ -224,7 +224,7 @@ void TestGuiTables::sortToggles()
     QCOMPARE(tv->getTable()->horizontalHeader()->sortIndicatorSection(), 3);
     QCOMPARE(tv->getTable()->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
     // The sort stays through a search.
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("a"));
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("a"));
     QCOMPARE(names(tv).first(), QStringLiteral("alpha Sport"));
 }
 
@@ -233,25 +233,25 @@ void TestGuiTables::searchOnEveryKey()
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     BottomList *radio = m_gui->streamTabs()->bottomTab(2);
     BottomList *ice = m_gui->streamTabs()->bottomTab(8);
-    QTest::keyClick(m_gui->searchText, Qt::Key_R);
+    QTest::keyClick(probe(m_gui).searchText(), Qt::Key_R);
     // "r" is in many names, genres and countries.
     QVERIFY(!names(radio).isEmpty());
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("adio"));
-    QCOMPARE(m_gui->searchText->text(), QStringLiteral("radio"));
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("adio"));
+    QCOMPARE(probe(m_gui).searchText()->text(), QStringLiteral("radio"));
     QCOMPARE(names(radio), (QStringList{"Radio One", "Radio Two"}));
     QVERIFY(names(tv).isEmpty());
     QVERIFY(names(ice).isEmpty());
     // Genres match in stream tabs; the directory is searched by name only.
-    m_gui->searchText->clear();
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("jazz"));
+    probe(m_gui).searchText()->clear();
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("jazz"));
     QCOMPARE(names(radio), QStringList{"Radio Two"});
     QVERIFY(names(ice).isEmpty());
-    m_gui->searchText->clear();
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("ice a"));
+    probe(m_gui).searchText()->clear();
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("ice a"));
     QCOMPARE(names(ice), QStringList{"Ice Alpha"});
     // Emptying the field shows everything again.
-    m_gui->searchText->clear();
-    QTest::keyClick(m_gui->searchText, Qt::Key_Backspace);
+    probe(m_gui).searchText()->clear();
+    QTest::keyClick(probe(m_gui).searchText(), Qt::Key_Backspace);
     QCOMPARE(names(tv).size(), 4);
     QCOMPARE(names(ice).size(), 3);
 }
@@ -264,7 +264,7 @@ void TestGuiTables::focusResetsFilters()
     tv->selectCategory(categories.back()->getId());
     QVERIFY(names(tv).size() < 4);
     QFocusEvent focus(QEvent::FocusIn, Qt::MouseFocusReason);
-    QApplication::sendEvent(m_gui->searchText, &focus);
+    QApplication::sendEvent(probe(m_gui).searchText(), &focus);
     QCOMPARE(tv->getStreamsView()->getSelectedCategory(), 0);
     QCOMPARE(tv->getStreamsView()->getSelectedCountry(), 0);
     QCOMPARE(names(tv).size(), 4);
@@ -274,30 +274,30 @@ void TestGuiTables::tabSwitch()
 {
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     BottomList *radio = m_gui->streamTabs()->bottomTab(2);
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("news"));
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("news"));
     QCOMPARE(names(tv), QStringList{"Bravo News"});
     clickRow(tv, 0);
-    QVERIFY(m_gui->actionPlay->isEnabled());
-    QCOMPARE(m_gui->currentTable.data(), tv->getTable());
+    QVERIFY(probe(m_gui).actionPlay()->isEnabled());
+    QCOMPARE(probe(m_gui).currentTable().data(), tv->getTable());
 
     // The user picks the Radio tab.
-    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
-    QVERIFY(m_gui->cBottomTab->isTabBold(radio));
-    QVERIFY(!m_gui->cBottomTab->isTabBold(tv));
-    QVERIFY(m_gui->searchText->text().isEmpty());
+    probe(m_gui).cBottomTab()->tabBar()->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(radio));
+    QVERIFY(probe(m_gui).cBottomTab()->isTabBold(radio));
+    QVERIFY(!probe(m_gui).cBottomTab()->isTabBold(tv));
+    QVERIFY(probe(m_gui).searchText()->text().isEmpty());
     QCOMPARE(names(tv).size(), 4);
-    QCOMPARE(m_gui->currentView, radio->getStreamsView());
-    QCOMPARE(m_gui->currentTableViewer.data(), radio->getTableViewer());
+    QCOMPARE(probe(m_gui).currentView(), radio->getStreamsView());
+    QCOMPARE(probe(m_gui).currentTableViewer().data(), radio->getTableViewer());
     // Play waits for a touched row, even though the old table still shows a
     // selection; the current table follows on that touch.
-    QVERIFY(!m_gui->actionPlay->isEnabled());
-    QVERIFY(!m_gui->actionPlayMenu->isEnabled());
-    QCOMPARE(m_gui->currentTable.data(), tv->getTable());
+    QVERIFY(!probe(m_gui).actionPlay()->isEnabled());
+    QVERIFY(!probe(m_gui).actionPlayMenu()->isEnabled());
+    QCOMPARE(probe(m_gui).currentTable().data(), tv->getTable());
     clickRow(radio, 1);
-    QVERIFY(m_gui->actionPlay->isEnabled());
-    QCOMPARE(m_gui->currentTable.data(), radio->getTable());
-    QVERIFY(m_gui->searchText->isEnabled());
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+    QVERIFY(probe(m_gui).actionPlay()->isEnabled());
+    QCOMPARE(probe(m_gui).currentTable().data(), radio->getTable());
+    QVERIFY(probe(m_gui).searchText()->isEnabled());
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 0);
 }
 
 void TestGuiTables::payPerViewTabSwitch()
@@ -307,15 +307,15 @@ void TestGuiTables::payPerViewTabSwitch()
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     m_gui->updateDatabase();
     QVERIFY(waitForLoads(loads, 1));
-    QVERIFY(m_gui->ppvTab);
+    QVERIFY(probe(m_gui).ppvTab());
     BottomList *ppv = m_gui->streamTabs()->bottomTab(9);
     QVERIFY(ppv);
-    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(ppv));
-    QVERIFY(!m_gui->searchText->isEnabled());
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 1);
-    m_gui->cBottomTab->tabBar()->setCurrentIndex(m_gui->cBottomTab->indexOf(m_gui->streamTabs()->bottomTab(1)));
-    QVERIFY(m_gui->searchText->isEnabled());
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+    probe(m_gui).cBottomTab()->tabBar()->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(ppv));
+    QVERIFY(!probe(m_gui).searchText()->isEnabled());
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 1);
+    probe(m_gui).cBottomTab()->tabBar()->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(m_gui->streamTabs()->bottomTab(1)));
+    QVERIFY(probe(m_gui).searchText()->isEnabled());
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 0);
 }
 
 void TestGuiTables::contextMenus()
@@ -335,7 +335,7 @@ void TestGuiTables::contextMenus()
     QVERIFY(entries(m_gui->streamTabs()->bottomTab(9)).isEmpty());
     QCOMPARE(m_gui->streamTabs()->bottomTab(9)->getTable()->contextMenuPolicy(), Qt::DefaultContextMenu);
     // The favourites table's menu.
-    QMenu *favorites = m_gui->favoritesTable->findChild<QMenu *>();
+    QMenu *favorites = probe(m_gui).favoritesTable()->findChild<QMenu *>();
     QVERIFY(favorites);
     QStringList texts;
     for (QAction *a : favorites->actions())
@@ -346,13 +346,13 @@ void TestGuiTables::contextMenus()
 void TestGuiTables::rowTouchMakesTableCurrent()
 {
     BottomList *movies = m_gui->streamTabs()->bottomTab(5);
-    m_gui->cBottomTab->setCurrentWidget(movies);
+    probe(m_gui).cBottomTab()->setCurrentWidget(movies);
     // A press alone (as at the start of a drag or a right click).
     RecordTableView *table = movies->getTable();
     const QRect rect = table->visualRect(table->model()->index(0, 0));
     QTest::mousePress(table->viewport(), Qt::RightButton, Qt::NoModifier, rect.center());
-    QCOMPARE(m_gui->currentTable.data(), table);
-    QCOMPARE(m_gui->currentTableViewer.data(), movies->getTableViewer());
+    QCOMPARE(probe(m_gui).currentTable().data(), table);
+    QCOMPARE(probe(m_gui).currentTableViewer().data(), movies->getTableViewer());
     QTest::mouseRelease(table->viewport(), Qt::RightButton, Qt::NoModifier, rect.center());
 }
 
@@ -360,33 +360,33 @@ void TestGuiTables::actionsAfterTableRemoved()
 {
     BottomList *adult = m_gui->streamTabs()->bottomTab(4);
     QVERIFY(adult);
-    m_gui->cBottomTab->setCurrentWidget(adult);
+    probe(m_gui).cBottomTab()->setCurrentWidget(adult);
     clickRow(adult, 0);
-    QCOMPARE(m_gui->currentTable.data(), adult->getTable());
+    QCOMPARE(probe(m_gui).currentTable().data(), adult->getTable());
     // The user closes the tab.
-    auto *close = qobject_cast<QAbstractButton *>(m_gui->cBottomTab->closeButton(adult));
+    auto *close = qobject_cast<QAbstractButton *>(probe(m_gui).cBottomTab()->closeButton(adult));
     QVERIFY(close);
     close->click();
     QTRY_VERIFY(!m_gui->streamTabs()->bottomTab(4));
-    QVERIFY(!m_gui->currentTable);
+    QVERIFY(!probe(m_gui).currentTable());
     // The tab now in front was activated: its viewer, but no table yet.
-    QCOMPARE(m_gui->currentTableViewer.data(),
-             qobject_cast<BottomList *>(m_gui->cBottomTab->currentWidget())->getTableViewer());
+    QCOMPARE(probe(m_gui).currentTableViewer().data(),
+             qobject_cast<BottomList *>(probe(m_gui).cBottomTab()->currentWidget())->getTableViewer());
 
-    const QString status = m_gui->statusLine->text();
+    const QString status = probe(m_gui).statusLine()->text();
     ModalAnswers answers;
-    m_gui->actionReportBrokenLink->run();
-    m_gui->actionCurrentTableFavorite->run();
-    m_gui->actionPlayFromCurrentTable->run();
-    m_gui->actionPlay->run();
+    probe(m_gui).actionReportBrokenLink()->run();
+    probe(m_gui).actionCurrentTableFavorite()->run();
+    probe(m_gui).actionPlayFromCurrentTable()->run();
+    probe(m_gui).actionPlay()->run();
     QVERIFY(waitForPostedTasks());
     QCOMPARE(answers.unexpected(), 0);
-    QCOMPARE(m_gui->statusLine->text(), status);
+    QCOMPARE(probe(m_gui).statusLine()->text(), status);
     QVERIFY(!m_gui->playback()->currentStream());
-    QCOMPARE(m_gui->favoritesTableViewer->rowCount(), 0);
+    QCOMPARE(probe(m_gui).favoritesTableViewer()->rowCount(), 0);
     // Search and tab switches skip the closed slot.
-    QTest::keyClicks(m_gui->searchText, QStringLiteral("x"));
-    m_gui->cBottomTab->tabBar()->setCurrentIndex(0);
+    QTest::keyClicks(probe(m_gui).searchText(), QStringLiteral("x"));
+    probe(m_gui).cBottomTab()->tabBar()->setCurrentIndex(0);
 }
 
 void TestGuiTables::actionsBeforeAnyTable()
@@ -403,13 +403,13 @@ void TestGuiTables::actionsBeforeAnyTable()
     ModalAnswers answers;
     // Before the window exists and while the first load runs, there is no
     // table to act on.
-    for (GuiAction *a : {m_gui->actionReportBrokenLink, m_gui->actionCurrentTableFavorite,
-                         m_gui->actionPlayFromCurrentTable, m_gui->actionRemoveFavorite, m_gui->actionFavoritesPlay1Menu})
+    for (GuiAction *a : {probe(m_gui).actionReportBrokenLink(), probe(m_gui).actionCurrentTableFavorite(),
+                         probe(m_gui).actionPlayFromCurrentTable(), probe(m_gui).actionRemoveFavorite(), probe(m_gui).actionFavoritesPlay1Menu()})
         a->run();
     m_gui->open(false);
-    for (GuiAction *a : {m_gui->actionReportBrokenLink, m_gui->actionCurrentTableFavorite,
-                         m_gui->actionPlayFromCurrentTable, m_gui->actionRemoveFavorite, m_gui->actionFavoritesPlay1Menu,
-                         m_gui->actionSearch})
+    for (GuiAction *a : {probe(m_gui).actionReportBrokenLink(), probe(m_gui).actionCurrentTableFavorite(),
+                         probe(m_gui).actionPlayFromCurrentTable(), probe(m_gui).actionRemoveFavorite(), probe(m_gui).actionFavoritesPlay1Menu(),
+                         probe(m_gui).actionSearch()})
         a->run();
     QCOMPARE(answers.unexpected(), 0);
     QVERIFY(!m_gui->playback()->currentStream());
@@ -474,19 +474,19 @@ void TestGuiTables::tabPlanEdgeCases()
     QVERIFY(startWindow(catalogue, adultVisible));
 
     QCOMPARE(liveSlots(*m_gui), tabSlots);
-    QCOMPARE(folderTitles(m_gui->cBottomTab), titles);
-    QCOMPARE(m_gui->statusLine2->text(), QStringLiteral("Database loaded."));
+    QCOMPARE(folderTitles(probe(m_gui).cBottomTab()), titles);
+    QCOMPARE(probe(m_gui).statusLine2()->text(), QStringLiteral("Database loaded."));
     if (currentSlot < 0) {
-        QVERIFY(!m_gui->currentTable);
-        QVERIFY(!m_gui->currentTableViewer);
-        QCOMPARE(m_gui->cBottomTab->count(), 0);
+        QVERIFY(!probe(m_gui).currentTable());
+        QVERIFY(!probe(m_gui).currentTableViewer());
+        QCOMPARE(probe(m_gui).cBottomTab()->count(), 0);
     } else {
         BottomList *current = m_gui->streamTabs()->bottomTab(currentSlot);
-        QCOMPARE(m_gui->cBottomTab->currentWidget(), current);
-        QVERIFY(m_gui->cBottomTab->isTabBold(current));
-        QCOMPARE(m_gui->currentTable.data(), current->getTable());
-        QCOMPARE(m_gui->currentTableViewer.data(), current->getTableViewer());
-        QVERIFY(m_gui->actionPlay->isEnabled());
+        QCOMPARE(probe(m_gui).cBottomTab()->currentWidget(), current);
+        QVERIFY(probe(m_gui).cBottomTab()->isTabBold(current));
+        QCOMPARE(probe(m_gui).currentTable().data(), current->getTable());
+        QCOMPARE(probe(m_gui).currentTableViewer().data(), current->getTableViewer());
+        QVERIFY(probe(m_gui).actionPlay()->isEnabled());
     }
     // The Adult content tab is made whenever adult content is shown, also
     // with an empty list.
@@ -498,10 +498,10 @@ void TestGuiTables::tabPlanEdgeCases()
     // made.
     if (!m_gui->streamTabs()->bottomTab(9)) {
         if (adultVisible)
-            QVERIFY(m_gui->pPVView->getPpvActive().empty());
-        QVERIFY(!m_gui->ppvTab);
+            QVERIFY(probe(m_gui).pPVView()->getPpvActive().empty());
+        QVERIFY(!probe(m_gui).ppvTab());
     }
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 0);
 }
 
 void TestGuiTables::rentedListHoldsMoviesWithTimeLeft()
@@ -518,32 +518,32 @@ void TestGuiTables::rentedListHoldsMoviesWithTimeLeft()
     QVERIFY(startWindow(smallCatalogue()));
     QVERIFY(m_gui->streamTabs()->bottomTab(9));
     QCOMPARE(m_gui->streamTabs()->bottomTab(9)->getTableViewer()->rowCount(), 4);
-    const std::vector<PPVStreamInfoPtr> rented = m_gui->pPVView->getPpvActive();
+    const std::vector<PPVStreamInfoPtr> rented = probe(m_gui).pPVView()->getPpvActive();
     QStringList rentedNames;
     for (const PPVStreamInfoPtr &m : rented)
         rentedNames << m->getName();
     rentedNames.sort();
     QCOMPARE(rentedNames, (QStringList{"Rented A", "Rented B"}));
-    QVERIFY(m_gui->ppvTab);
-    QCOMPARE(m_gui->ppvTableViewer->rowCount(), 2);
+    QVERIFY(probe(m_gui).ppvTab());
+    QCOMPARE(probe(m_gui).ppvTableViewer()->rowCount(), 2);
 
     // A second load adds each rental once again, not twice.
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
     m_gui->updateDatabase();
     QVERIFY(waitForLoads(loads, 1));
-    QCOMPARE(m_gui->pPVView->getPpvActive().size(), size_t(2));
-    QCOMPARE(m_gui->ppvTableViewer->rowCount(), 2);
+    QCOMPARE(probe(m_gui).pPVView()->getPpvActive().size(), size_t(2));
+    QCOMPARE(probe(m_gui).ppvTableViewer()->rowCount(), 2);
 
     // A double click on a rental plays it through the play path.
-    m_gui->cTabFavLoc->setCurrentIndex(1);
-    RecordTableView *rentals = m_gui->ppvTable;
+    probe(m_gui).cTabFavLoc()->setCurrentIndex(1);
+    RecordTableView *rentals = probe(m_gui).ppvTable();
     const QRect rect = rentals->visualRect(rentals->model()->index(1, 0));
     QTest::mouseClick(rentals->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     QTest::mouseDClick(rentals->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
-    QCOMPARE(m_gui->currentTable.data(), rentals);
+    QCOMPARE(probe(m_gui).currentTable().data(), rentals);
     QVERIFY(m_gui->playback()->currentStream());
-    QCOMPARE(m_gui->playback()->currentStream().get(), m_gui->ppvTableViewer->element(1).get());
-    m_gui->actionStop->run();
+    QCOMPARE(m_gui->playback()->currentStream().get(), probe(m_gui).ppvTableViewer()->element(1).get());
+    probe(m_gui).actionStop()->run();
 }
 
 void TestGuiTables::reloadWhilePlaying()
@@ -561,17 +561,17 @@ void TestGuiTables::reloadWhilePlaying()
     QTest::mouseDClick(tv->getTable()->viewport(), Qt::LeftButton, Qt::NoModifier,
                        tv->getTable()->visualRect(tv->getTable()->model()->index(0, 0)).center());
     QVERIFY(dynamic_cast<MediaPlayerWMP *>(m_gui->playback()->player()));
-    QVERIFY(m_gui->actionStop->isEnabled());
+    QVERIFY(probe(m_gui).actionStop()->isEnabled());
     // The rentals in front of the favourites folder.
-    QVERIFY(m_gui->ppvTab);
-    m_gui->cTabFavLoc->setCurrentIndex(1);
+    QVERIFY(probe(m_gui).ppvTab());
+    probe(m_gui).cTabFavLoc()->setCurrentIndex(1);
 
     QSignalSpy loads(m_gui.get(), &Gui::loadFinished);
-    m_gui->actionUpdateDatabase->trigger();
+    probe(m_gui).actionUpdateDatabase()->trigger();
     QVERIFY(waitForLoads(loads, 1));
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(m_gui->playback()->player()));
-    QVERIFY(!m_gui->actionStop->isEnabled());
-    QCOMPARE(m_gui->cTabFavLoc->currentIndex(), 0);
+    QVERIFY(!probe(m_gui).actionStop()->isEnabled());
+    QCOMPARE(probe(m_gui).cTabFavLoc()->currentIndex(), 0);
 }
 
 void TestGuiTables::keyboardMenuAfterTabSwitch()
@@ -583,26 +583,26 @@ void TestGuiTables::keyboardMenuAfterTabSwitch()
     QVERIFY(startWindow(smallCatalogue(media)));
     BottomList *tv = m_gui->streamTabs()->bottomTab(1);
     BottomList *radio = m_gui->streamTabs()->bottomTab(2);
-    QTabBar *bar = m_gui->cBottomTab->tabBar();
-    bar->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
+    QTabBar *bar = probe(m_gui).cBottomTab()->tabBar();
+    bar->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(radio));
     clickRow(radio->getTable(), 1);
-    bar->setCurrentIndex(m_gui->cBottomTab->indexOf(tv));
+    bar->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(tv));
     clickRow(tv->getTable(), 0);
-    bar->setCurrentIndex(m_gui->cBottomTab->indexOf(radio));
-    QCOMPARE(m_gui->currentTable.data(), tv->getTable());
+    bar->setCurrentIndex(probe(m_gui).cBottomTab()->indexOf(radio));
+    QCOMPARE(probe(m_gui).currentTable().data(), tv->getTable());
     // The menu key on the Radio table, then its Play.
     RecordTableView *table = radio->getTable();
     const QPoint pos = table->visualRect(table->model()->index(1, 0)).center();
     QContextMenuEvent event(QContextMenuEvent::Keyboard, pos, table->viewport()->mapToGlobal(pos));
     QApplication::sendEvent(table->viewport(), &event);
-    QCOMPARE(m_gui->currentTable.data(), table);
+    QCOMPARE(probe(m_gui).currentTable().data(), table);
     QMenu *menu = table->findChild<QMenu *>();
     QVERIFY(menu);
     menu->actions().at(0)->trigger();
     menu->close();
     QVERIFY(m_gui->playback()->currentStream());
     QCOMPARE(m_gui->playback()->currentStream().get(), radio->getTableViewer()->element(1).get());
-    m_gui->actionStop->run();
+    probe(m_gui).actionStop()->run();
 }
 
 void TestGuiTables::payTvNameHeader()
@@ -651,11 +651,11 @@ void TestGuiTables::reloadStartedBeforeRebuildAnimates()
     QVERIFY(waitForPostedTasks());
     QVERIFY(m_gui->isLoadRunning());
     // ...and the running load's animation goes on saying so.
-    QTRY_COMPARE(m_gui->statusLine2->text(), QStringLiteral("Loading database."));
+    QTRY_COMPARE(probe(m_gui).statusLine2()->text(), QStringLiteral("Loading database."));
     QVERIFY(m_gui->isLoadRunning());
     m_service->releaseReplies(QStringLiteral("/cacheversion.txt"));
     QVERIFY(waitForLoads(loads, 2));
-    QCOMPARE(m_gui->statusLine2->text(), QStringLiteral("Database loaded."));
+    QCOMPARE(probe(m_gui).statusLine2()->text(), QStringLiteral("Database loaded."));
 }
 
 QTEST_MAIN(TestGuiTables)

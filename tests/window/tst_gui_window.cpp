@@ -120,7 +120,7 @@ void TestGuiWindow::accelerators()
     gui.activateWindow();
     BottomList *tv = gui.streamTabs()->bottomTab(1);
     QVERIFY(tv);
-    gui.cBottomTab->setCurrentWidget(tv);
+    probe(gui).cBottomTab()->setCurrentWidget(tv);
     clickRow(tv->getTable(), 0);
     tv->getTable()->setFocus();
     QVERIFY(QTest::qWaitForWindowActive(&gui));
@@ -138,7 +138,7 @@ void TestGuiWindow::accelerators()
         QVERIFY(dynamic_cast<MediaPlayerWMP *>(gui.playback()->player()));
         QCOMPARE(gui.playback()->currentStream().get(), first.get());
         // Disabled, the key does nothing.
-        gui.actionStop->run();
+        probe(gui).actionStop()->run();
         gui.playback()->setPlayEnabled(false);
         QTest::keyClick(tv->getTable(), Qt::Key_Return);
         QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(gui.playback()->player()));
@@ -147,8 +147,8 @@ void TestGuiWindow::accelerators()
         QVERIFY(dynamic_cast<MediaPlayerWMP *>(gui.playback()->player()));
         QCOMPARE(gui.playback()->currentStream().get(), first.get());
     } else if (command == QLatin1String("Alt+Enter")) {
-        gui.actionPlayMenu->trigger();
-        QVERIFY(gui.actionFullscreenMenu->isEnabled());
+        probe(gui).actionPlayMenu()->trigger();
+        QVERIFY(probe(gui).actionFullscreenMenu()->isEnabled());
         for (Qt::KeyboardModifiers modifiers : {Qt::KeyboardModifiers(Qt::AltModifier),
                                                 Qt::KeyboardModifiers(Qt::AltModifier | Qt::KeypadModifier)}) {
             QVERIFY(!gui.playback()->player()->isFullscreen());
@@ -157,26 +157,26 @@ void TestGuiWindow::accelerators()
             QTest::keyClick(tv->getTable(), modifiers & Qt::KeypadModifier ? Qt::Key_Enter : Qt::Key_Return,
                             modifiers);
             QVERIFY(gui.playback()->player()->isFullscreen());
-            gui.actionFullscreen->run();
+            probe(gui).actionFullscreen()->run();
         }
     } else if (command == QLatin1String("Space")) {
         // Disabled before anything plays: nothing happens.
-        QVERIFY(!gui.actionPauseMenu->isEnabled());
-        const int idleRuns = gui.actionPauseMenu->runCount();
+        QVERIFY(!probe(gui).actionPauseMenu()->isEnabled());
+        const int idleRuns = probe(gui).actionPauseMenu()->runCount();
         QTest::keyClick(tv->getTable(), Qt::Key_Space);
-        QCOMPARE(gui.actionPauseMenu->runCount(), idleRuns);
-        gui.actionPlayMenu->trigger();
-        QVERIFY(gui.actionPauseMenu->isEnabled());
+        QCOMPARE(probe(gui).actionPauseMenu()->runCount(), idleRuns);
+        probe(gui).actionPlayMenu()->trigger();
+        QVERIFY(probe(gui).actionPauseMenu()->isEnabled());
         QTest::keyClick(tv->getTable(), Qt::Key_Space);
-        QCOMPARE(gui.actionPauseMenu->runCount(), idleRuns + 1);
-        QVERIFY(!gui.actionPauseMenu->isEnabled());
-        QVERIFY(!gui.actionPause->isEnabled());
+        QCOMPARE(probe(gui).actionPauseMenu()->runCount(), idleRuns + 1);
+        QVERIFY(!probe(gui).actionPauseMenu()->isEnabled());
+        QVERIFY(!probe(gui).actionPause()->isEnabled());
         // In the search field the blank is typed, not taken as Pause.
-        gui.actionPlayMenu->trigger();
-        gui.searchText->setFocus();
-        QTest::keyClick(gui.searchText, Qt::Key_Space);
-        QCOMPARE(gui.searchText->text(), QStringLiteral(" "));
-        QVERIFY(gui.actionPauseMenu->isEnabled());
+        probe(gui).actionPlayMenu()->trigger();
+        probe(gui).searchText()->setFocus();
+        QTest::keyClick(probe(gui).searchText(), Qt::Key_Space);
+        QCOMPARE(probe(gui).searchText()->text(), QStringLiteral(" "));
+        QVERIFY(probe(gui).actionPauseMenu()->isEnabled());
     } else if (command == QLatin1String("Ctrl+1")) {
         const StreamInfoPtr favorite = tv->getTableViewer()->element(1);
         gui.addFavoriteStream(favorite);
@@ -186,24 +186,24 @@ void TestGuiWindow::accelerators()
         QVERIFY(dynamic_cast<MediaPlayerWMP *>(gui.playback()->player()));
     } else if (command == QLatin1String("Ctrl+A")) {
         QTest::keyClick(tv->getTable(), Qt::Key_A, Qt::ControlModifier);
-        QVERIFY(gui.actionOntopToggle->isChecked());
+        QVERIFY(probe(gui).actionOntopToggle()->isChecked());
         QVERIFY(gui.windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(QTest::qWaitForWindowExposed(&gui));
         gui.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&gui));
         QTest::keyClick(&gui, Qt::Key_A, Qt::ControlModifier);
-        QVERIFY(!gui.actionOntopToggle->isChecked());
+        QVERIFY(!probe(gui).actionOntopToggle()->isChecked());
         QVERIFY(!(gui.windowFlags() & Qt::WindowStaysOnTopHint));
     } else if (command == QLatin1String("Del")) {
         gui.addFavoriteStream(tv->getTableViewer()->element(1));
         gui.addFavoriteStream(tv->getTableViewer()->element(2));
-        QVERIFY(gui.favoritesTable);
-        QCOMPARE(gui.favoritesTableViewer->rowCount(), 2);
-        clickRow(gui.favoritesTable, 0);
-        gui.favoritesTable->setFocus();
-        QTest::keyClick(gui.favoritesTable, Qt::Key_Delete);
-        QCOMPARE(gui.favoritesTableViewer->rowCount(), 1);
-        QCOMPARE(gui.favoritesTableViewer->element(0).get(), tv->getTableViewer()->element(2).get());
+        QVERIFY(probe(gui).favoritesTable());
+        QCOMPARE(probe(gui).favoritesTableViewer()->rowCount(), 2);
+        clickRow(probe(gui).favoritesTable(), 0);
+        probe(gui).favoritesTable()->setFocus();
+        QTest::keyClick(probe(gui).favoritesTable(), Qt::Key_Delete);
+        QCOMPARE(probe(gui).favoritesTableViewer()->rowCount(), 1);
+        QCOMPARE(probe(gui).favoritesTableViewer()->element(0).get(), tv->getTableViewer()->element(2).get());
     }
 }
 
@@ -212,7 +212,7 @@ void TestGuiWindow::escapeDoesNothing()
     QVERIFY(openLoaded());
     ModalAnswers answers;
     for (QWidget *target : {static_cast<QWidget *>(m_gui.get()), static_cast<QWidget *>(m_gui->streamTabs()->bottomTab(1)->getTable()),
-                            static_cast<QWidget *>(m_gui->searchText)}) {
+                            static_cast<QWidget *>(probe(m_gui).searchText())}) {
         QTest::keyClick(target, Qt::Key_Escape);
         QVERIFY(waitForPostedTasks());
         QVERIFY(m_gui->isVisible());
@@ -231,8 +231,8 @@ void TestGuiWindow::quitWritesSettings()
     answers.pressBox(QMessageBox::Ok);
     runMainWindow([&](Gui &gui) {
         QObject::connect(&gui, &Gui::loadFinished, &gui, [&gui] {
-            gui.actionAutomaticUpdateToggle->trigger();
-            gui.actionExit->trigger();
+            probe(gui).actionAutomaticUpdateToggle()->trigger();
+            probe(gui).actionExit()->trigger();
         });
     });
     QCOMPARE(answers.handled(), 1);
@@ -267,8 +267,8 @@ void TestGuiWindow::closeWhileFullScreenEndsProgram()
         QObject::connect(&gui, &Gui::loadFinished, &gui, [&] {
             BottomList *tv = window->streamTabs()->bottomTab(1);
             clickRow(tv->getTable(), 0);
-            window->actionPlayMenu->trigger();
-            window->fullscreenButton->click();
+            probe(window).actionPlayMenu()->trigger();
+            probe(window).fullscreenButton()->click();
             fullScreen = window->playback()->player() && window->playback()->player()->isFullscreen();
             Options::setUpdateEnabled(false);
             watchdog.start(5000);
@@ -294,8 +294,8 @@ void TestGuiWindow::errorDisplay()
 {
     QFETCH(bool, enableStackTrace);
     QVERIFY(openLoaded());
-    QVERIFY(m_gui->enableStackTrace);
-    m_gui->enableStackTrace = enableStackTrace;
+    QVERIFY(probe(m_gui).enableStackTrace());
+    probe(m_gui).enableStackTrace() = enableStackTrace;
     const TulException error = failureWithCause();
     QString kind, title, message, detail;
     QWidget *parent = nullptr;
@@ -367,7 +367,7 @@ void TestGuiWindow::tellAFriendFailureShownOnWindow()
 {
     QFETCH(bool, enableStackTrace);
     QVERIFY(openLoaded());
-    m_gui->enableStackTrace = enableStackTrace;
+    probe(m_gui).enableStackTrace() = enableStackTrace;
     m_service->setReply(QStringLiteral("/tul/prog/recruitperson.php"), "NOT OK");
     QString kind, message;
     QWidget *parent = nullptr;
@@ -387,7 +387,7 @@ void TestGuiWindow::tellAFriendFailureShownOnWindow()
             message = box->text();
         w->close();
     });
-    m_gui->actionTipAFriend->run();
+    probe(m_gui).actionTipAFriend()->run();
     QCOMPARE(answers.handled(), 2);
     QCOMPARE(answers.unexpected(), 0);
     QCOMPARE(m_service->requestCount(QStringLiteral("/tul/prog/recruitperson.php")), 1);

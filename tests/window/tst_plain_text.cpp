@@ -243,12 +243,12 @@ void TestPlainText::statusLineOfPlayedStream()
     stream->setFormat(QStringLiteral("WMP"));
     stream->setUrl(media);
     gui.playback()->setCurrentStream(stream);
-    gui.actionMediaplayerInvoke->run();
-    checkPlain(gui.statusLine, QStringLiteral("Playing: ") + text);
+    probe(gui).actionMediaplayerInvoke()->run();
+    checkPlain(probe(gui).statusLine(), QStringLiteral("Playing: ") + text);
     // Once the player has taken the address.
-    QTRY_COMPARE_WITH_TIMEOUT(gui.statusLine->text(), QStringLiteral("Playing ") + text, 15000);
-    checkPlain(gui.statusLine, QStringLiteral("Playing ") + text);
-    checkPlain(gui.statusLine2, gui.statusLine2->text());
+    QTRY_COMPARE_WITH_TIMEOUT(probe(gui).statusLine()->text(), QStringLiteral("Playing ") + text, 15000);
+    checkPlain(probe(gui).statusLine(), QStringLiteral("Playing ") + text);
+    checkPlain(probe(gui).statusLine2(), probe(gui).statusLine2()->text());
 }
 
 void TestPlainText::reportQuestion()
@@ -263,7 +263,7 @@ void TestPlainText::reportQuestion()
     QVERIFY(openAndWaitForLoad(gui));
     BottomList *tv = gui.streamTabs()->bottomTab(1);
     QVERIFY(tv);
-    gui.cBottomTab->setCurrentWidget(tv);
+    probe(gui).cBottomTab()->setCurrentWidget(tv);
     QCOMPARE(tv->getTableViewer()->rowCount(), 1);
     QCOMPARE(tv->getTableViewer()->element(0)->getName(), text);
     clickRow(tv->getTable(), 0);
@@ -281,7 +281,7 @@ void TestPlainText::reportQuestion()
         plain = label->textFormat() == Qt::PlainText;
         box->button(QMessageBox::No)->click();
     });
-    gui.actionReportBrokenLink->run();
+    probe(gui).actionReportBrokenLink()->run();
     QCOMPARE(answers.handled(), 1);
     QCOMPARE(shown, QStringLiteral("Report this link as dead: ") + text);
     QVERIFY(plain);

@@ -29,12 +29,12 @@ std::unique_ptr<QWidget> playerArea()
 }
 
 // The enabled states of the playback actions, in a fixed order.
-QList<bool> playbackStates(const Gui &gui)
+QList<bool> playbackStates(Gui &gui)
 {
     QList<bool> states;
-    for (const GuiAction *action : {gui.actionPlay, gui.actionPlayMenu, gui.actionPause, gui.actionPauseMenu,
-                                    gui.actionStop, gui.actionStopMenu, gui.actionFullscreen,
-                                    gui.actionFullscreenMenu})
+    for (const GuiAction *action : {probe(gui).actionPlay(), probe(gui).actionPlayMenu(), probe(gui).actionPause(), probe(gui).actionPauseMenu(),
+                                    probe(gui).actionStop(), probe(gui).actionStopMenu(), probe(gui).actionFullscreen(),
+                                    probe(gui).actionFullscreenMenu()})
         states << action->isEnabled();
     return states;
 }
@@ -141,7 +141,7 @@ void TestPlaybackControl::stopLeavesIdlePicture()
     setAllEnabled(playback, true);
     playback.setCurrentStream(std::make_shared<StreamInfo>());
 
-    gui.actionStop->run();
+    probe(gui).actionStop()->run();
     auto *idle = dynamic_cast<MediaPlayerStaticImage *>(playback.player());
     QVERIFY(idle);
     QVERIFY(idle->canvas());
@@ -155,7 +155,7 @@ void TestPlaybackControl::stopLeavesIdlePicture()
     QVERIFY(playback.currentStream());
 
     // A second stop makes a new idle picture in place of the first.
-    gui.actionStop->run();
+    probe(gui).actionStop()->run();
     QVERIFY(dynamic_cast<MediaPlayerStaticImage *>(playback.player()));
     QCOMPARE(area->findChildren<QWidget *>(Qt::FindDirectChildrenOnly).size(), qsizetype(1));
 }
@@ -179,7 +179,7 @@ void TestPlaybackControl::pause()
         playback.runStop();
     }
     setAllEnabled(playback, true);
-    gui.actionPause->run();
+    probe(gui).actionPause()->run();
     // Pause goes, with the menu's Pause; the rest stays.
     QCOMPARE(playbackStates(gui), QList<bool>({true, true, false, false, true, true, true, true}));
     QCOMPARE(playback.player() != nullptr, withPlayer);
@@ -189,7 +189,7 @@ void TestPlaybackControl::fullscreenWithoutPlayer()
 {
     TestWorkspace workspace;
     Gui gui;
-    gui.actionFullscreen->run();
+    probe(gui).actionFullscreen()->run();
     QVERIFY(!gui.playback()->player());
 }
 
@@ -200,10 +200,10 @@ void TestPlaybackControl::invokeWithoutStream()
     Gui gui;
     PlaybackControl &playback = *gui.playback();
     playback.setCompositeActivex(area.get());
-    const int stops = gui.actionStop->runCount();
-    gui.actionMediaplayerInvoke->run();
+    const int stops = probe(gui).actionStop()->runCount();
+    probe(gui).actionMediaplayerInvoke()->run();
     // No row taken: no stop, no player.
-    QCOMPARE(gui.actionStop->runCount(), stops);
+    QCOMPARE(probe(gui).actionStop()->runCount(), stops);
     QVERIFY(!playback.player());
     QCOMPARE(playback.currentPlayer(), PlaybackControl::NONE);
 }
@@ -214,12 +214,12 @@ void TestPlaybackControl::playWithoutCurrentTable()
     Gui gui;
     PlaybackControl &playback = *gui.playback();
     setAllEnabled(playback, false);
-    const int invokes = gui.actionMediaplayerInvoke->runCount();
-    gui.actionPlay->run();
+    const int invokes = probe(gui).actionMediaplayerInvoke()->runCount();
+    probe(gui).actionPlay()->run();
     // Play runs the current table's play, which has no table to take a row
     // from: nothing changes.
-    QCOMPARE(gui.actionPlayFromCurrentTable->runCount(), 1);
-    QCOMPARE(gui.actionMediaplayerInvoke->runCount(), invokes);
+    QCOMPARE(probe(gui).actionPlayFromCurrentTable()->runCount(), 1);
+    QCOMPARE(probe(gui).actionMediaplayerInvoke()->runCount(), invokes);
     QCOMPARE(playbackStates(gui), QList<bool>(8, false));
     QVERIFY(!playback.currentStream());
 }

@@ -573,7 +573,7 @@ private slots:
             QCOMPARE(title, QStringLiteral("Update"));
         }
         QTRY_VERIFY_WITH_TIMEOUT(!isDownloadRunning(), WAIT_MS);
-        QTRY_COMPARE_WITH_TIMEOUT(gui.statusLine2->text(), status, WAIT_MS);
+        QTRY_COMPARE_WITH_TIMEOUT(probe(gui).statusLine2()->text(), status, WAIT_MS);
         QVERIFY(!QFile::exists(workspace.file(QStringLiteral("latest.exe"))));
         QCOMPARE(m_service->requestCount(m_service->updatePath()), 0);
     }
@@ -607,7 +607,7 @@ private slots:
         QVERIFY(job->start());
         QVERIFY(spy.wait(WAIT_MS));
         QCOMPARE(spy.first().first().toBool(), false);
-        QCOMPARE(gui.statusLine2->text(), QStringLiteral("Unknown error"));
+        QCOMPARE(probe(gui).statusLine2()->text(), QStringLiteral("Unknown error"));
         QVERIFY(!isDownloadRunning());
         QVERIFY(!QFile::exists(workspace.file(QStringLiteral("latest.exe"))));
     }
@@ -653,7 +653,7 @@ private slots:
         QCOMPARE(spy.first().first().toBool(), false);
         QVERIFY(!isDownloadRunning());
 
-        QLabel *status = gui.statusLine2;
+        QLabel *status = probe(gui).statusLine2();
         const QString text = status->text();
         QCOMPARE(text, LangMsg::getMsg(QStringLiteral("Error")));
         QCOMPARE(text, QStringLiteral("Unknown error"));
