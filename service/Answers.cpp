@@ -8,6 +8,9 @@
 
 #include <QUrl>
 
+#include <mutex>
+#include <utility>
+
 namespace RefService {
 
 namespace {
@@ -102,6 +105,20 @@ void sendDocument(ServiceState &state, const httplib::Request &req, httplib::Res
     res.set_content(toStd(body), "text/xml; charset=UTF-8");
 }
 
+// Sends the document and encoding that make reads from the state while
+// holding its lock; the encoding and sending happen after the lock is let go.
+template <typename Make>
+void sendStateDocument(ServiceState &state, const httplib::Request &req, httplib::Response &res,
+                       EncodedDocument *cache, Make make)
+{
+    std::pair<QByteArray, Encoding> doc;
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        doc = make();
+    }
+    sendDocument(state, req, res, doc.first, doc.second, cache);
+}
+
 } // namespace
 
 void answerRevision(ServiceState &state, const httplib::Request &, httplib::Response &res)
@@ -112,39 +129,26 @@ void answerRevision(ServiceState &state, const httplib::Request &, httplib::Resp
 
 void answerCatalogue(ServiceState &state, const httplib::Request &req, httplib::Response &res)
 {
-    QByteArray doc;
-    Encoding encoding;
-    {
-        std::lock_guard<std::mutex> lock(state.mutex);
-        doc = state.catalogueDocumentLocked();
-        encoding = state.catalogueEncoding;
-    }
-    sendDocument(state, req, res, doc, encoding, &state.catalogueCache);
+    sendStateDocument(state, req, res, &state.catalogueCache, [&state] {
+        return std::pair(state.catalogueDocumentLocked(), state.catalogueEncoding);
+    });
 }
 
 void answerPpv(ServiceState &state, const httplib::Request &req, httplib::Response &res)
 {
     const QString serial = serialParam(req);
-    QByteArray doc;
-    Encoding encoding;
-    {
-        std::lock_guard<std::mutex> lock(state.mutex);
-        doc = state.ppvOverride.isNull() ? ppvDocument(state.movies, state.rentalsLocked(serial)) : state.ppvOverride;
-        encoding = state.ppvEncoding;
-    }
-    sendDocument(state, req, res, doc, encoding, nullptr);
+    sendStateDocument(state, req, res, nullptr, [&state, &serial] {
+        return std::pair(state.ppvOverride.isNull() ? ppvDocument(state.movies, state.rentalsLocked(serial))
+                                                    : state.ppvOverride,
+                         state.ppvEncoding);
+    });
 }
 
 void answerDirectory(ServiceState &state, const httplib::Request &req, httplib::Response &res)
 {
-    QByteArray doc;
-    Encoding encoding;
-    {
-        std::lock_guard<std::mutex> lock(state.mutex);
-        doc = state.directoryDocumentLocked();
-        encoding = state.directoryEncoding;
-    }
-    sendDocument(state, req, res, doc, encoding, &state.directoryCache);
+    sendStateDocument(state, req, res, &state.directoryCache, [&state] {
+        return std::pair(state.directoryDocumentLocked(), state.directoryEncoding);
+    });
 }
 
 void answerServiceRequest(ServiceState &, const httplib::Request &, httplib::Response &res)

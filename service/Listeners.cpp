@@ -173,18 +173,21 @@ bool ReferenceService::start()
     if (d->config.https) {
 #ifdef CPPHTTPLIB_OPENSSL_SUPPORT
         const CertificateFiles files = certificateFiles(d->dataDir);
-        d->certPath = files.cert;
-        d->keyPath = files.key;
+        {
+            std::lock_guard<std::mutex> lock(d->listenerMutex);
+            d->certPath = files.cert;
+            d->keyPath = files.key;
+        }
         QString error;
         if (!makeCertificate(files, &error)) {
             std::fprintf(stderr, "quorvantel-service: no HTTPS: %s\n", qPrintable(error));
             stop();
             return false;
         }
-        auto https = std::make_unique<httplib::SSLServer>(d->certPath.toLocal8Bit().constData(),
-                                                          d->keyPath.toLocal8Bit().constData());
+        auto https = std::make_unique<httplib::SSLServer>(files.cert.toLocal8Bit().constData(),
+                                                          files.key.toLocal8Bit().constData());
         if (!https->is_valid()) {
-            std::fprintf(stderr, "quorvantel-service: the certificate in %s is not usable\n", qPrintable(d->certPath));
+            std::fprintf(stderr, "quorvantel-service: the certificate in %s is not usable\n", qPrintable(files.cert));
             stop();
             return false;
         }
