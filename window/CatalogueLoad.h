@@ -33,7 +33,6 @@ public:
     FakeProgressThread(const FakeProgressThread &) = delete;
     FakeProgressThread &operator=(const FakeProgressThread &) = delete;
 
-    quint64 loadId() const { return m_loadId; }
     void start();
     // Asks the animation to end; it reports progressStopped when it wakes.
     void interrupt();
@@ -59,7 +58,8 @@ private:
 // catalogue, all on its own thread, with its progress animation beside it.
 // It reports only by signals, emitted on its threads (a receiver on the UI
 // thread connects them queued): the animation's, then either the rows for
-// the rebuild of the tables or the failure, then the end. After a failure
+// the rebuild of the tables or the failure, then the end. Besides, it clears
+// the owner's running flag, if given, right before the end. After a failure
 // the load waits until the failure is acknowledged (acknowledgeFailure), so
 // no reload starts before the user has seen it; a stop request ends that
 // wait.

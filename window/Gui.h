@@ -3,8 +3,6 @@
 #include "catalogue/StreamInfo.h"
 #include "catalogue/TulException.h"
 #include "window/GuiAction.h"
-#include "window/PlaybackControl.h"
-#include "window/StreamTabs.h"
 #include "window/TableHost.h"
 
 #include <QColor>
@@ -24,9 +22,9 @@
 #include <thread>
 #include <vector>
 
-class BottomList;
 class DatabaseLoadThread;
-class FakeProgressThread;
+class PlaybackControl;
+class StreamTabs;
 class IcecastView;
 class PPVView;
 class QLabel;
@@ -115,8 +113,6 @@ public:
     void showTulError(const TulException &error);
 
     // --- Background jobs ------------------------------------------------------
-    std::unique_ptr<DatabaseLoadThread> getDatabase();
-    std::unique_ptr<FakeProgressThread> fakeProgress(quint64 loadId);
     // Starts a load unless one runs (the reload action).
     void updateDatabase();
     // Starts a load now, or right after the running one when one runs: a
@@ -125,18 +121,6 @@ public:
     bool isLoadRunning() const { return fakeProgressRunning.load(); }
     // The identifier of the load started last (0 before the first).
     quint64 lastLoadId() const { return m_nextLoadId - 1; }
-
-    // What the catalogue load's reports run on the UI thread. None does
-    // anything once the window has been shut down.
-    void progressStarted();
-    // A step of the load's animation; ignored once that load's outcome is
-    // shown.
-    void progressStep(quint64 loadId, int step);
-    void progressStopped();
-    void rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr> &icecastRows,
-                          const std::vector<StreamInfoPtr> &ppvRows);
-    void showLoadFailure(const TulException &error);
-    void loadEnded(bool succeeded);
     bool isReloadPending() const { return m_reloadPending; }
 
     // --- Stream tabs, search, favourites ---------------------------------------
@@ -148,14 +132,6 @@ public:
     // (never a table of a page that has gone, see retireTab).
     void tableTouched(RecordTableView *table) override;
 
-    // A call that a table started (TableHost::TableCall) may run a nested
-    // event loop in which a rebuild replaces the tables; while any is held,
-    // no tab is deleted (retireTab).
-    // A tab page of the stream or favourites folder goes: the window lets go
-    // of every table and model in it at once. The page is deleted at once
-    // when no table call runs; else it leaves its folder, hidden with its
-    // menus closed, and is deleted once the last table call has returned.
-    void retireTab(QWidget *page);
 
     // Drag and drop of streams onto the favourites: the program's own drags
     // only, recognised by a MIME type and a token of this window.
@@ -304,6 +280,30 @@ private:
     QMenu *helpMenu = nullptr;
 
     // Used by the window and its parts only.
+
+    // The catalogue load: a new, unstarted load whose reports reach the
+    // slots below on the UI thread.
+    std::unique_ptr<DatabaseLoadThread> getDatabase();
+    // What the catalogue load's reports run on the UI thread. None does
+    // anything once the window has been shut down.
+    void progressStarted();
+    // A step of the load's animation; ignored once that load's outcome is
+    // shown.
+    void progressStep(quint64 loadId, int step);
+    void progressStopped();
+    void rebuildAfterLoad(bool gotStreamsFinal, const std::vector<StreamInfoPtr> &icecastRows,
+                          const std::vector<StreamInfoPtr> &ppvRows);
+    void showLoadFailure(const TulException &error);
+    void loadEnded(bool succeeded);
+
+    // A tab page of the stream or favourites folder goes: the window lets go
+    // of every table and model in it at once. A call that a table started
+    // (TableHost::TableCall) may run a nested event loop in which a rebuild
+    // replaces the tables, so the page is deleted at once only when no table
+    // call runs; else it leaves its folder, hidden with its menus closed,
+    // and is deleted once the last table call has returned.
+    void retireTab(QWidget *page);
+
     void createActions();
     void createMenuManager();
     // Shows menu at the table's pointer position when the table asks for a
@@ -338,7 +338,6 @@ private:
     void runTipStream();
     void runRemoveFavorite();
     void runCurrentTableFavorite();
-
 
     // Search field listener.
     void searchFocused();

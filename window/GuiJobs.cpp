@@ -11,7 +11,9 @@
 #include "window/BottomList.h"
 #include "window/CatalogueLoad.h"
 #include "window/Gui.h"
+#include "window/PlaybackControl.h"
 #include "window/RecordTable.h"
+#include "window/StreamTabs.h"
 #include "window/TabFolder.h"
 #include "window/dialogs/PlainText.h"
 
@@ -99,11 +101,6 @@ std::unique_ptr<DatabaseLoadThread> Gui::getDatabase()
         source, &DatabaseLoadThread::ended, this,
         [this](quint64, bool succeeded) { runReport([&] { loadEnded(succeeded); }); }, Qt::QueuedConnection);
     return load;
-}
-
-std::unique_ptr<FakeProgressThread> Gui::fakeProgress(quint64 loadId)
-{
-    return std::make_unique<FakeProgressThread>(loadId);
 }
 
 void Gui::startDatabaseLoad()

@@ -4,7 +4,9 @@
 
 #include "catalogue/StreamsView.h"
 #include "window/BottomList.h"
+#include "window/PlaybackControl.h"
 #include "window/RecordTable.h"
+#include "window/StreamTabs.h"
 #include "window/TabFolder.h"
 
 #include <QEvent>

@@ -9,6 +9,7 @@
 #include "catalogue/StreamsView.h"
 #include "window/BottomList.h"
 #include "window/Gui.h"
+#include "window/PlaybackControl.h"
 #include "window/RecordTable.h"
 #include "window/TabFolder.h"
 

@@ -8,7 +8,9 @@
 #include "service/ReferenceService.h"
 #include "tests/ClosedPort.h"
 #include "window/Gui.h"
+#include "window/PlaybackControl.h"
 #include "window/RecordTable.h"
+#include "window/StreamTabs.h"
 #include "window/TabFolder.h"
 
 #include <QApplication>
@@ -126,6 +128,9 @@ struct GuiProbe
     QV_GUI_FIELD(favoritesMenu)
     QV_GUI_FIELD(helpMenu)
 #undef QV_GUI_FIELD
+
+    // A step of the running load's animation, as the load reports it.
+    void progressStep(quint64 loadId, int step) const { gui->progressStep(loadId, step); }
 };
 
 inline GuiProbe probe(Gui *gui)
