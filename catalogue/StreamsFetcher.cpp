@@ -7,7 +7,6 @@
 #include "catalogue/Http.h"
 #include "catalogue/Options.h"
 #include "catalogue/TulException.h"
-#include "catalogue/Zlib.h"
 
 #include <stdexcept>
 #include <string>
@@ -188,14 +187,4 @@ void StreamsFetcher::parseDocument(const QByteArray &body)
     } catch (const std::exception &e) {
         throw TulException(QStringLiteral("ParseError"), e);
     }
-}
-
-QByteArray StreamsFetcher::gzipCompress(const QByteArray &data)
-{
-    return Zlib::gzipCompress(data);
-}
-
-QByteArray StreamsFetcher::gzipDecompress(const QByteArray &data, qint64 maxBytes)
-{
-    return Zlib::gzipDecompress(data, maxBytes);
 }

@@ -88,12 +88,6 @@ public:
     void parseDocument(const QByteArray &body);
     static std::optional<int> parseRevision(const QByteArray &body);
 
-    // One gzip member at the default level.
-    static QByteArray gzipCompress(const QByteArray &data);
-    // Every gzip member of data; throws std::runtime_error for data that is
-    // not gzip, is cut short or decodes to more than maxBytes.
-    static QByteArray gzipDecompress(const QByteArray &data, qint64 maxBytes = MAX_CATALOGUE_BYTES);
-
 private:
     void finishCacheWrite();
     QString infoText(const char *name) const;

@@ -19,15 +19,16 @@ struct StreamOrderIndex;
 //
 // The catalogue views are used on the UI thread; the manager is read only
 // through its snapshots, so a load running on the worker thread never shows
-// through half-done. The Icecast and pay-per-view kinds are also asked from
-// the catalogue worker thread: every operation takes the view's lock, and a
-// kind that downloads does so before taking it.
+// through half-done. The Icecast and pay-per-view kinds are also filled from
+// the catalogue worker thread: every operation takes the view's lock, and
+// their downloads run outside it.
 //
 // Sorting: every column has one strict weak ordering (the column, then the
 // identifier). The order of a whole list under a column is computed once per
 // list (StreamOrderIndex, published by the manager with its list) and shared
-// by all views of that list; a request then only picks its rows out of it. The sorted rows are kept until the rows, the column or the
-// direction change, and a change of direction alone reverses them.
+// by all views of that list; a request then only picks its rows out of it.
+// The sorted rows are kept until the rows, the column or the direction
+// change, and a change of direction alone reverses them.
 class StreamsView
 {
 public:
@@ -105,7 +106,6 @@ public:
     // The rows: rebuilt when marked, in the order of the sort column and
     // direction.
     virtual std::vector<StreamInfoPtr> getActiveStreams();
-
 
 protected:
     // For the Icecast and pay-per-view kinds: no manager and no type.

@@ -10,6 +10,7 @@
 #include "catalogue/Options.h"
 #include "catalogue/PPVFetcher.h"
 #include "catalogue/StreamsFetcher.h"
+#include "catalogue/Zlib.h"
 #include "catalogue/StreamsManager.h"
 #include "catalogue/TulException.h"
 #include "service/ReferenceService.h"
@@ -380,7 +381,7 @@ private slots:
     {
         QFETCH(QString, kind);
         QFETCH(QString, key);
-        const QByteArray gz = StreamsFetcher::gzipCompress(catalogueA);
+        const QByteArray gz = Zlib::gzipCompress(catalogueA);
         if (kind == "empty")
             QVERIFY(writeAll("data.dat", ""));
         else if (kind == "truncated")
@@ -390,11 +391,11 @@ private slots:
         else if (kind == "plain")
             QVERIFY(writeAll("data.dat", catalogueA));
         else if (kind == "gzip-binary")
-            QVERIFY(writeAll("data.dat", StreamsFetcher::gzipCompress(binaryBytes())));
+            QVERIFY(writeAll("data.dat", Zlib::gzipCompress(binaryBytes())));
         else if (kind == "gzip-cut")
-            QVERIFY(writeAll("data.dat", StreamsFetcher::gzipCompress(catalogueA.left(catalogueA.size() - 20))));
+            QVERIFY(writeAll("data.dat", Zlib::gzipCompress(catalogueA.left(catalogueA.size() - 20))));
         else if (kind == "gzip-zeros")
-            QVERIFY(writeAll("data.dat", StreamsFetcher::gzipCompress(catalogueA.left(catalogueA.lastIndexOf('>'))
+            QVERIFY(writeAll("data.dat", Zlib::gzipCompress(catalogueA.left(catalogueA.lastIndexOf('>'))
                                                                       + QByteArray(40, '\0') + ">")));
         else if (kind == "huge")
             QVERIFY(makeHugeFile("data.dat", 20ll * 1024 * 1024 * 1024));
@@ -442,7 +443,7 @@ private slots:
             QVERIFY(QFileInfo("data.dat").isDir());
             QCOMPARE(Options::getCacheRevision(), -1);
         } else {
-            QCOMPARE(StreamsFetcher::gzipDecompress(readAll("data.dat")), catalogueB);
+            QCOMPARE(Zlib::gzipDecompress(readAll("data.dat"), StreamsFetcher::MAX_CATALOGUE_BYTES), catalogueB);
             QCOMPARE(Options::getCacheRevision(), 2);
         }
     }
@@ -450,7 +451,7 @@ private slots:
     void gzipBombRefused()
     {
         // Far more text than a catalogue may have, in a small file.
-        const QByteArray bomb = StreamsFetcher::gzipCompress(QByteArray(8 * 1024 * 1024, ' '));
+        const QByteArray bomb = Zlib::gzipCompress(QByteArray(8 * 1024 * 1024, ' '));
         QVERIFY(bomb.size() < 64 * 1024);
         QVERIFY(writeAll("data.dat", bomb));
         StreamsFetcher fetcher;
@@ -491,9 +492,9 @@ private slots:
             int latest = 0;
             expected = int(fetcher.getStreamList(indexes, latest)->size());
         }
-        const qint64 newSize = StreamsFetcher::gzipCompress(catalogue).size();
+        const qint64 newSize = Zlib::gzipCompress(catalogue).size();
         // The earlier load left a good cache of revision 1.
-        const QByteArray earlier = StreamsFetcher::gzipCompress(catalogueA);
+        const QByteArray earlier = Zlib::gzipCompress(catalogueA);
         QVERIFY(writeAll("data.dat", earlier));
         Options::setCacheRevision(1);
         QVERIFY(small ? newSize < 8 * 1024 : newSize > 16 * 1024);
@@ -521,7 +522,7 @@ private slots:
 
         // Once the disk takes it again, the next load stores it.
         QVERIFY(manager.fetchStreams());
-        QCOMPARE(StreamsFetcher::gzipDecompress(readAll("data.dat")), catalogue);
+        QCOMPARE(Zlib::gzipDecompress(readAll("data.dat"), StreamsFetcher::MAX_CATALOGUE_BYTES), catalogue);
         QCOMPARE(Options::getCacheRevision(), 2);
     }
 
@@ -566,7 +567,7 @@ private slots:
     void readOnlyDirectoryStartsFromCache()
     {
         // Revision unchanged: the cache is read and nothing is written.
-        QVERIFY(writeAll("data.dat", StreamsFetcher::gzipCompress(catalogueB)));
+        QVERIFY(writeAll("data.dat", Zlib::gzipCompress(catalogueB)));
         Options::setCacheRevision(2);
         Options::setSerial("KEY");
         startFault(WriteFault::ReadOnlyDirectory, 0);

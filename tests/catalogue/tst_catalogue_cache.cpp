@@ -5,6 +5,7 @@
 #include "catalogue/LangMsg.h"
 #include "catalogue/Options.h"
 #include "catalogue/StreamsFetcher.h"
+#include "catalogue/Zlib.h"
 #include "catalogue/StreamsManager.h"
 #include "catalogue/StreamsView.h"
 #include "catalogue/TulException.h"
@@ -104,7 +105,7 @@ private slots:
         QCOMPARE(start(&loaded), noError);
         QCOMPARE(loaded, QStringList({"One", "Two"}));
         const QByteArray cache7 = readAll("data.dat");
-        QCOMPARE(StreamsFetcher::gzipDecompress(cache7), good);
+        QCOMPARE(Zlib::gzipDecompress(cache7, StreamsFetcher::MAX_CATALOGUE_BYTES), good);
         QCOMPARE(storedRevision(), 7);
 
         // Revision 8, a body that is not XML: the load fails, the cache and
@@ -137,7 +138,7 @@ private slots:
         QCOMPARE(start(&loaded), noError);
         QCOMPARE(loaded, QStringList({"One", "Two", "Thirty"}));
         QCOMPARE(downloads(), 1);
-        QCOMPARE(StreamsFetcher::gzipDecompress(readAll("data.dat")), corrected);
+        QCOMPARE(Zlib::gzipDecompress(readAll("data.dat"), StreamsFetcher::MAX_CATALOGUE_BYTES), corrected);
         QCOMPARE(storedRevision(), 9);
 
         // And the start after that reads it from the cache.
@@ -151,7 +152,7 @@ private slots:
     // downloads in its place.
     void cacheAgainstTheRulesIsDownloadedAgain()
     {
-        QVERIFY(writeAll("data.dat", StreamsFetcher::gzipCompress(streamWithoutUrl)));
+        QVERIFY(writeAll("data.dat", Zlib::gzipCompress(streamWithoutUrl)));
         Options::setCacheRevision(9);
         service->setRevision(9);
         const QByteArray good = RefService::catalogueDocument({entry(1, "One")});
@@ -160,7 +161,7 @@ private slots:
         QCOMPARE(failureKey([&] { manager.fetchStreams(); }), QStringLiteral("(no error)"));
         QCOMPARE(names(manager.getAllStreams()), QStringList({"One"}));
         QCOMPARE(downloads(), 1);
-        QCOMPARE(StreamsFetcher::gzipDecompress(readAll("data.dat")), good);
+        QCOMPARE(Zlib::gzipDecompress(readAll("data.dat"), StreamsFetcher::MAX_CATALOGUE_BYTES), good);
         QCOMPARE(Options::getCacheRevision(), 9);
     }
 
@@ -179,7 +180,7 @@ private slots:
     {
         QFETCH(int, server);
         QFETCH(QByteArray, body);
-        const QByteArray earlier = StreamsFetcher::gzipCompress(RefService::catalogueDocument({entry(1, "One")}));
+        const QByteArray earlier = Zlib::gzipCompress(RefService::catalogueDocument({entry(1, "One")}));
         // The same revision reads the cache first: make it unreadable so that
         // the load downloads.
         QVERIFY(writeAll("data.dat", server == 7 ? QByteArray("not gzip") : earlier));
@@ -223,7 +224,7 @@ private slots:
         const QFileInfo cache("data.dat");
         QVERIFY(!cache.isSymLink());
         QVERIFY(cache.isFile());
-        QCOMPARE(StreamsFetcher::gzipDecompress(readAll("data.dat")), document);
+        QCOMPARE(Zlib::gzipDecompress(readAll("data.dat"), StreamsFetcher::MAX_CATALOGUE_BYTES), document);
         if (targetExists)
             QCOMPARE(readAll(target), QByteArray("the user's own file\n"));
         else
@@ -263,7 +264,7 @@ private slots:
         QCOMPARE(downloads(), 1);
         QVERIFY(QFileInfo("data.dat").isFile());
         QVERIFY(!QFileInfo("data.dat").isSymLink());
-        QCOMPARE(StreamsFetcher::gzipDecompress(readAll("data.dat")), document);
+        QCOMPARE(Zlib::gzipDecompress(readAll("data.dat"), StreamsFetcher::MAX_CATALOGUE_BYTES), document);
     }
 
     // "LastStreamId" is the highest identifier seen, or 0: loads without

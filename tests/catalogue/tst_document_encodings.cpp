@@ -7,6 +7,7 @@
 #include "catalogue/Options.h"
 #include "catalogue/PPVFetcher.h"
 #include "catalogue/StreamsFetcher.h"
+#include "catalogue/Zlib.h"
 #include "catalogue/TulException.h"
 #include "service/ReferenceService.h"
 #include "tests/catalogue/CatalogueTestSupport.h"
@@ -138,7 +139,7 @@ private slots:
                  expected.isEmpty() ? parseError : expected);
 
         // The catalogue from the cache file, which holds the bytes as sent.
-        QVERIFY(writeAll("data.dat", StreamsFetcher::gzipCompress(catalogue)));
+        QVERIFY(writeAll("data.dat", Zlib::gzipCompress(catalogue)));
         StreamsFetcher cached;
         QCOMPARE(outcome([&] {
                      cached.openGZipFile("data.dat");
