@@ -12,8 +12,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
-#include <functional>
 #include <cstdio>
+#include <functional>
 #include <vector>
 
 namespace {

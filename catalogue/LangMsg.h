@@ -1,7 +1,7 @@
 #pragma once
 
-#include <QHash>
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <stdexcept>

@@ -15,8 +15,8 @@
 #include <optional>
 #include <utility>
 
-using OptionsState::State;
 using OptionsState::fileMutex;
+using OptionsState::State;
 using OptionsState::state;
 using OptionsState::stateMutex;
 using OptionsXml::appendText;

@@ -107,7 +107,7 @@ void sendDocument(ServiceState &state, const httplib::Request &req, httplib::Res
 
 // Sends the document and encoding that make reads from the state while
 // holding its lock; the encoding and sending happen after the lock is let go.
-template <typename Make>
+template<typename Make>
 void sendStateDocument(ServiceState &state, const httplib::Request &req, httplib::Response &res,
                        EncodedDocument *cache, Make make)
 {

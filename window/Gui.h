@@ -132,7 +132,6 @@ public:
     // (never a table of a page that has gone, see retireTab).
     void tableTouched(RecordTableView *table) override;
 
-
     // Drag and drop of streams onto the favourites: the program's own drags
     // only, recognised by a MIME type and a token of this window.
     static const char *const STREAM_MIME_TYPE;

@@ -10,9 +10,9 @@
 #include "catalogue/Options.h"
 #include "catalogue/PPVFetcher.h"
 #include "catalogue/StreamsFetcher.h"
-#include "catalogue/Zlib.h"
 #include "catalogue/StreamsManager.h"
 #include "catalogue/TulException.h"
+#include "catalogue/Zlib.h"
 #include "service/ReferenceService.h"
 #include "tests/catalogue/CatalogueTestSupport.h"
 

@@ -5,10 +5,10 @@
 #include "catalogue/LangMsg.h"
 #include "catalogue/Options.h"
 #include "catalogue/StreamsFetcher.h"
-#include "catalogue/Zlib.h"
 #include "catalogue/StreamsManager.h"
 #include "catalogue/StreamsView.h"
 #include "catalogue/TulException.h"
+#include "catalogue/Zlib.h"
 #include "service/ReferenceService.h"
 #include "tests/catalogue/CatalogueTestSupport.h"
 

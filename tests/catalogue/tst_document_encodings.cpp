@@ -7,8 +7,8 @@
 #include "catalogue/Options.h"
 #include "catalogue/PPVFetcher.h"
 #include "catalogue/StreamsFetcher.h"
-#include "catalogue/Zlib.h"
 #include "catalogue/TulException.h"
+#include "catalogue/Zlib.h"
 #include "service/ReferenceService.h"
 #include "tests/catalogue/CatalogueTestSupport.h"
 

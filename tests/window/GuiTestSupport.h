@@ -36,10 +36,10 @@ struct GuiProbe
 {
     Gui *gui;
 
-#define QV_GUI_FIELD(name)                                                                                            \
-    auto &name() const                                                                                                 \
-    {                                                                                                                  \
-        return gui->name;                                                                                              \
+#define QV_GUI_FIELD(name) \
+    auto &name() const     \
+    {                      \
+        return gui->name;  \
     }
     QV_GUI_FIELD(manager)
     QV_GUI_FIELD(pPVView)

@@ -2,8 +2,8 @@
 
 #include "window/players/PlayerArea.h"
 
-#include <QPainter>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QVBoxLayout>
 #include <QWidget>
 

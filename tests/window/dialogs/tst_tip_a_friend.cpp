@@ -29,7 +29,7 @@ void sendToFriend(QWidget *w)
     QTest::keyClicks(form->addressField(), QStringLiteral("friend@example.org"));
     QTest::mouseClick(form->sendButton(), Qt::LeftButton);
 }
-}
+} // namespace
 
 class TestTipAFriend : public QObject
 {
