@@ -23,10 +23,9 @@
 #include <vector>
 
 class DatabaseLoadThread;
-class PlaybackControl;
-class StreamTabs;
 class IcecastView;
 class PPVView;
+class PlaybackControl;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -38,6 +37,7 @@ class QToolButton;
 class QWidget;
 class RecordTableModel;
 class RecordTableView;
+class StreamTabs;
 class StreamsManager;
 class StreamsView;
 class TabFolder;
@@ -279,7 +279,6 @@ private:
     QMenu *helpMenu = nullptr;
 
     // Used by the window and its parts only.
-
     // The catalogue load: a new, unstarted load whose reports reach the
     // slots below on the UI thread.
     std::unique_ptr<DatabaseLoadThread> getDatabase();
