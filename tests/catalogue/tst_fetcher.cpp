@@ -404,7 +404,8 @@ private slots:
         QCOMPARE(RefService::gzipDecompress(gz).value_or("?"), text);
         QCOMPARE(Zlib::gzipDecompress(gz, StreamsFetcher::MAX_CATALOGUE_BYTES), text);
         // Several members, as gzip itself reads them.
-        QCOMPARE(Zlib::gzipDecompress(gz + Zlib::gzipCompress("tail"), StreamsFetcher::MAX_CATALOGUE_BYTES), text + "tail");
+        QCOMPARE(Zlib::gzipDecompress(gz + Zlib::gzipCompress("tail"), StreamsFetcher::MAX_CATALOGUE_BYTES),
+                 text + "tail");
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, Zlib::gzipDecompress(gz, text.size() - 1));
     }
 
