@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStringList>
 #include <QUuid>
 #include <QWebEngineCertificateError>
 #include <QWebEngineNewWindowRequest>
@@ -27,12 +28,28 @@ namespace {
 constexpr int COLUMNS = 8;
 const QString ORDER_VERIFIED_MARKER = QStringLiteral("ppvorder_verify");
 
+// The question the web engine asks through javaScriptConfirm when a page's
+// before-unload handler wants the user to stay.
+QString leavePageQuestion()
+{
+    return QCoreApplication::translate("QWebEnginePage",
+                                       "Are you sure you want to leave this page? Changes that you made may not be saved.");
+}
+
 // The web engine lets a script close only a window that a script opened, or
 // one that has shown a single page; the order pages come after the
 // description page, so their "close this window" would do nothing. Each page
 // of the dialog therefore gets its own window.close(), which hands the
 // request to the dialog through a console message carrying a token of this
 // page.
+//
+// A page never opens a window of its own: the web engine would show its
+// script dialogs (alert, confirm, prompt, the before-unload question) and
+// file choosers as modal boxes in front of the dialog, and a page asking for
+// them without end would keep the user from Cancel and from the rest of the
+// program. Each is answered at once instead, as a user would who dismissed it:
+// an alert is ignored, confirm and prompt are cancelled, a page may always be
+// left, and a file chooser returns no file.
 class DialogPage : public QWebEnginePage
 {
 public:
@@ -53,6 +70,20 @@ public:
     }
 
 protected:
+    void javaScriptAlert(const QUrl &, const QString &) override {}
+
+    bool javaScriptConfirm(const QUrl &, const QString &message) override
+    {
+        // The before-unload question comes here too: the answer lets the page
+        // go. A page's own confirm() with the very same text is answered yes,
+        // which shows nothing either.
+        return message == leavePageQuestion();
+    }
+
+    bool javaScriptPrompt(const QUrl &, const QString &, const QString &, QString *) override { return false; }
+
+    QStringList chooseFiles(FileSelectionMode, const QStringList &, const QStringList &) override { return {}; }
+
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString &message, int lineNumber,
                                   const QString &sourceId) override
     {

@@ -27,6 +27,10 @@ class QWebEngineView;
 //   without an address, are refused.
 // - A server certificate that is not trusted is refused, never accepted: the
 //   page does not load and the browser shows its error page.
+// - A page opens no box of its own: its alerts are ignored, its confirm and
+//   prompt questions are answered as cancelled, a page that asks to stay when
+//   left is left all the same, and file choosers return no file. So no page,
+//   however often it asks, can keep the user from Cancel.
 class PpvDescriptionBrowserDialog : public QDialog
 {
     Q_OBJECT

@@ -12,10 +12,13 @@
 #include <httplib.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineCertificateError>
@@ -43,6 +46,7 @@ public:
     {
         std::string path;
         std::string cookie;
+        httplib::Params params;
     };
 
     bool start()
@@ -54,7 +58,7 @@ public:
             m_server.Get(path, [this, body, cookie](const httplib::Request &req, httplib::Response &res) {
                 {
                     std::lock_guard lock(m_mutex);
-                    m_hits.push_back({req.path, req.get_header_value("Cookie")});
+                    m_hits.push_back({req.path, req.get_header_value("Cookie"), req.params});
                 }
                 if (!cookie.empty())
                     res.set_header("Set-Cookie", cookie);
@@ -80,6 +84,48 @@ public:
         serve("/unrequested.html", html("<p>Nobody asked</p>"));
         serve("/setcookie.html", html("<p>Cookie set</p>"), "order_session=abc123; Path=/");
         serve("/echo.html", html("<p>Echo</p>"));
+        // Pages that ask for script dialogs, file choosers, printing and
+        // windows without end. Each reports what it got back to /mark (a
+        // synchronous request, so that the page waits for it), the first time
+        // and the hundredth time round, then goes on asking.
+        const std::string mark = "<script>function mark(q) { var x = new XMLHttpRequest();"
+                                 " x.open('GET', '/mark?page=' + location.pathname + '&' + q, false); x.send(); }</script>";
+        const auto loop = [&](const std::string &call) {
+            return html(mark + "<p>Asking</p><script>for (var i = 1; ; ++i) { var answer = " + call
+                        + "; if (i == 1 || i == 100) mark('n=' + i + '&answer=' + answer); }</script>");
+        };
+        serve("/alert.html", loop("alert('x')"));
+        serve("/confirm.html", loop("confirm('Stay?')"));
+        serve("/prompt.html", loop("prompt('Name?', 'someone')"));
+        serve("/print.html", loop("print()"));
+        serve("/open.html", loop("window.open('/unrequested.html', '_blank')"));
+        // Pages that act on the user's click (the pages get input only then).
+        const std::string cover = "<style>body{margin:0} #c{position:absolute;left:0;top:0;width:400px;"
+                                  "height:150px}</style>";
+        serve("/beforeunload.html",
+              html(mark + cover + "<div id='c'>Leave?</div><script>"
+                                  "window.addEventListener('beforeunload', function (e) { e.preventDefault();"
+                                  " e.returnValue = 'Stay'; return 'Stay'; });"
+                                  "document.addEventListener('click', function () { mark('n=click'); });</script>"));
+        // A file input under the click, and a file picker a script asks for
+        // (the first on the click, the second after it): the page reports
+        // how its picker request ended, which comes after the input's.
+        const std::string picker =
+            "function pick() { window.showOpenFilePicker().then(function () { mark('n=picker&answer=picked'); },"
+            " function (e) { mark('n=picker&answer=' + e.name); }); }";
+        serve("/file.html", html(mark + cover + "<input type='file' id='c'><script>" + picker
+                                 + "document.getElementById('c').addEventListener('click', function () {"
+                                   " mark('n=click'); setTimeout(pick, 0); });</script>"));
+        serve("/picker.html", html(mark + cover + "<div id='c'>Pick</div><script>" + picker
+                                   + "document.addEventListener('click', function () { mark('n=click'); pick(); });"
+                                     "</script>"));
+        m_server.Get("/mark", [this](const httplib::Request &req, httplib::Response &res) {
+            {
+                std::lock_guard lock(m_mutex);
+                m_hits.push_back({req.path, std::string(), req.params});
+            }
+            res.set_content("ok", "text/plain");
+        });
 
         m_port = m_server.bind_to_any_port("127.0.0.1");
         if (m_port <= 0)
@@ -99,6 +145,12 @@ public:
     }
 
     QString base() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_port); }
+
+    void clearHits()
+    {
+        std::lock_guard lock(m_mutex);
+        m_hits.clear();
+    }
 
     std::vector<Hit> hits(const std::string &path) const
     {
@@ -152,6 +204,65 @@ bool waitForLoads(QSignalSpy &loads, int count)
     return loads.count() >= count;
 }
 
+// Clicks the page until it has reported the click to /mark (a click that
+// comes before the page takes input is lost).
+bool clickUntilReported(QWidget *surface, const std::function<bool()> &reported)
+{
+    for (int attempt = 0; attempt < 10 && !reported(); ++attempt) {
+        QTest::mouseClick(surface, Qt::LeftButton, {}, QPoint(100, 60));
+        if (QTest::qWaitFor(reported, 3000))
+            break;
+    }
+    return reported();
+}
+
+// Watches for any window other than the main window and the dialog while the
+// dialog is open: a message box, an input box, a file or print dialog, or a
+// new browser window. Each one is recorded and closed; after a few the dialog
+// itself is ended, so that a page that keeps opening them fails the test
+// instead of holding it.
+class IntruderWatch : public QObject
+{
+public:
+    IntruderWatch(QWidget *mainWindow, QDialog *dialog) : m_mainWindow(mainWindow), m_dialog(dialog)
+    {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { poll(); });
+        m_timer.start();
+    }
+
+    const QStringList &intruders() const { return m_intruders; }
+
+private:
+    void poll()
+    {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && modal != m_dialog && modal != m_mainWindow)
+            intruder(modal);
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (window != m_mainWindow && window != m_dialog && window->isVisible()
+                && window->windowType() != Qt::ToolTip)
+                intruder(window);
+        }
+    }
+
+    void intruder(QWidget *window)
+    {
+        m_intruders << QString::fromLatin1(window->metaObject()->className());
+        if (auto *box = qobject_cast<QDialog *>(window))
+            box->reject();
+        else
+            window->close();
+        if (m_intruders.size() >= 3 && m_dialog && m_dialog->isVisible())
+            m_dialog->reject();
+    }
+
+    QPointer<QWidget> m_mainWindow;
+    QPointer<QDialog> m_dialog;
+    QTimer m_timer;
+    QStringList m_intruders;
+};
+
 } // namespace
 
 class TestPpvDialog : public QObject
@@ -179,8 +290,17 @@ private slots:
     void cookiesLastForTheRun();
     void buyMovieFlow_data();
     void buyMovieFlow();
+    void scriptDialogsNeverShow_data();
+    void scriptDialogsNeverShow();
+    void leavingAPageThatAsksToStay_data();
+    void leavingAPageThatAsksToStay();
+    void fileChoosersOpenNothing_data();
+    void fileChoosersOpenNothing();
 
 private:
+    // The answers /mark received from page for the n-th time round (empty:
+    // none yet).
+    QStringList answers(const QString &page, const std::string &n) const;
     QTemporaryDir m_dir;
     QString m_previousDir;
     std::unique_ptr<ReferenceService> m_service;
@@ -226,6 +346,7 @@ void TestPpvDialog::init()
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window));
     m_service->clearRequests();
+    m_pages->clearHits();
 }
 
 void TestPpvDialog::cleanup()
@@ -602,6 +723,139 @@ void TestPpvDialog::buyMovieFlow()
     const bool bought = PpvDescriptionBrowserDialog::buyMovie(inner, 505);
     QVERIFY(checked);
     QCOMPARE(bought, confirm);
+}
+
+QStringList TestPpvDialog::answers(const QString &page, const std::string &n) const
+{
+    QStringList result;
+    for (const PageServer::Hit &hit : m_pages->hits("/mark")) {
+        const auto at = hit.params.find("n");
+        const auto from = hit.params.find("page");
+        if (at != hit.params.end() && at->second == n && from != hit.params.end()
+            && from->second == page.toStdString()) {
+            const auto answer = hit.params.find("answer");
+            result << QString::fromStdString(answer == hit.params.end() ? std::string() : answer->second);
+        }
+    }
+    return result;
+}
+
+void TestPpvDialog::scriptDialogsNeverShow_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("alert") << "/alert.html" << "undefined";
+    QTest::newRow("confirm: no") << "/confirm.html" << "false";
+    QTest::newRow("prompt: cancelled") << "/prompt.html" << "null";
+    QTest::newRow("print") << "/print.html" << "undefined";
+    QTest::newRow("window.open: refused") << "/open.html" << "null";
+}
+
+// A page asking for script dialogs, printing or windows without end: each is
+// answered at once and none shows, the dialog stays the modal window, and
+// Cancel ends it.
+void TestPpvDialog::scriptDialogsNeverShow()
+{
+    QFETCH(QString, page);
+    QFETCH(QString, answer);
+    PpvDescriptionBrowserDialog dialog(m_window, 12);
+    dialog.setUrl(m_pages->base() + page + QStringLiteral("?movie="));
+    IntruderWatch watch(m_window, &dialog);
+    bool checked = false;
+    const QString result = runDialog(dialog, [&] {
+        // A hundred times round: answered a hundred times, and nothing shown.
+        QTRY_VERIFY_WITH_TIMEOUT(!answers(page, "100").isEmpty() || !watch.intruders().isEmpty(), LOAD_TIMEOUT);
+        QVERIFY2(watch.intruders().isEmpty(), qPrintable(watch.intruders().join(QLatin1Char(' '))));
+        QCOMPARE(answers(page, "1"), QStringList{answer});
+        QCOMPARE(answers(page, "100"), QStringList{answer});
+        QCOMPARE(QApplication::activeModalWidget(), &dialog);
+        QVERIFY(dialog.findChildren<QDialog *>().isEmpty());
+        // The page is still asking; Cancel ends the dialog all the same.
+        QTest::mousePress(button(&dialog, "cancelButton"), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        checked = true;
+    });
+    QVERIFY(checked);
+    QVERIFY2(watch.intruders().isEmpty(), qPrintable(watch.intruders().join(QLatin1Char(' '))));
+    QCOMPARE(result, m_pages->base() + page + QStringLiteral("?movie=&id=12"));
+    QCOMPARE(m_pages->hits("/unrequested.html").size(), size_t(0));
+}
+
+void TestPpvDialog::leavingAPageThatAsksToStay_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Buy") << "buy";
+    QTest::newRow("Cancel") << "cancel";
+    QTest::newRow("close box") << "close";
+}
+
+// A page that asks to stay when left (after the user's click, which the web
+// engine requires for that): Buy leaves it for the order page all the same,
+// Cancel and the close box end the dialog, and nothing asks.
+void TestPpvDialog::leavingAPageThatAsksToStay()
+{
+    QFETCH(QString, how);
+    const QString page = QStringLiteral("/beforeunload.html");
+    const QString shown = m_pages->base() + page + QStringLiteral("?movie=&id=13");
+    const QString expected = how == QLatin1String("buy") ? PpvDescriptionBrowserDialog::orderAddress(13) : shown;
+    PpvDescriptionBrowserDialog dialog(m_window, 13);
+    dialog.setUrl(m_pages->base() + page + QStringLiteral("?movie="));
+    QSignalSpy loads(dialog.browser(), &QWebEngineView::loadFinished);
+    IntruderWatch watch(m_window, &dialog);
+    bool checked = false;
+    const QString result = runDialog(dialog, [&] {
+        QVERIFY(waitForLoads(loads, 1));
+        QVERIFY(loads.first().first().toBool());
+        QVERIFY(clickUntilReported(dialog.browser()->focusProxy(), [&] { return !answers(page, "click").isEmpty(); }));
+        if (how == QLatin1String("buy")) {
+            QTest::mousePress(button(&dialog, "buyButton"), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(currentAddress(dialog) == expected || !watch.intruders().isEmpty(), LOAD_TIMEOUT);
+            QVERIFY2(watch.intruders().isEmpty(), qPrintable(watch.intruders().join(QLatin1Char(' '))));
+            QCOMPARE(currentAddress(dialog), expected);
+            QCOMPARE(QApplication::activeModalWidget(), &dialog);
+        }
+        if (how == QLatin1String("close"))
+            dialog.close();
+        else
+            QTest::mousePress(button(&dialog, "cancelButton"), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        checked = true;
+    });
+    QVERIFY(checked);
+    QVERIFY2(watch.intruders().isEmpty(), qPrintable(watch.intruders().join(QLatin1Char(' '))));
+    QCOMPARE(result, expected);
+}
+
+void TestPpvDialog::fileChoosersOpenNothing_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::newRow("file input") << "/file.html";
+    QTest::newRow("file picker") << "/picker.html";
+}
+
+// A click on a file input, or a script's file picker, opens no file dialog:
+// the picker is refused as if the user had cancelled it.
+void TestPpvDialog::fileChoosersOpenNothing()
+{
+    QFETCH(QString, page);
+    PpvDescriptionBrowserDialog dialog(m_window, 14);
+    dialog.setUrl(m_pages->base() + page + QStringLiteral("?movie="));
+    QSignalSpy loads(dialog.browser(), &QWebEngineView::loadFinished);
+    IntruderWatch watch(m_window, &dialog);
+    bool checked = false;
+    runDialog(dialog, [&] {
+        QVERIFY(waitForLoads(loads, 1));
+        QVERIFY(clickUntilReported(dialog.browser()->focusProxy(), [&] { return !answers(page, "click").isEmpty(); }));
+        QTRY_VERIFY_WITH_TIMEOUT(!answers(page, "picker").isEmpty() || !watch.intruders().isEmpty(), LOAD_TIMEOUT);
+        QVERIFY2(watch.intruders().isEmpty(), qPrintable(watch.intruders().join(QLatin1Char(' '))));
+        QCOMPARE(answers(page, "picker"), QStringList{QStringLiteral("AbortError")});
+        QCOMPARE(QApplication::activeModalWidget(), &dialog);
+        QTest::mousePress(button(&dialog, "cancelButton"), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        checked = true;
+    });
+    QVERIFY(checked);
+    QVERIFY2(watch.intruders().isEmpty(), qPrintable(watch.intruders().join(QLatin1Char(' '))));
 }
 
 int main(int argc, char **argv)
