@@ -391,7 +391,7 @@ void Gui::buildLayout()
     m_playback->setCompositeActivex(compositeActivex);
     // A stream that fails to play says so on the status line.
     connect(MediaPlayerStatus::of(compositeActivex), &MediaPlayerStatus::playbackFailed, this,
-            [this](const QString &message) { statusLine->setText(message); });
+            [this](const QString &message) { setShownText(statusLine, message); });
 
     horizontalSplit->addWidget(leftColumn);
     horizontalSplit->addWidget(playerFolder);

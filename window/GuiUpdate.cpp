@@ -2,6 +2,7 @@
 #include "catalogue/StreamsManager.h"
 #include "window/Gui.h"
 #include "window/ProgramUpdate.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -26,7 +27,7 @@ ProgramUpdate::ProgramUpdateThread *Gui::getProgramUpdate(const QString &url)
     };
     auto status = [this](const QString &text) {
         if (statusLine2)
-            statusLine2->setText(text);
+            setShownText(statusLine2, text);
     };
     return new ProgramUpdate::ProgramUpdateThread(this, url, status, std::move(settings), this);
 }

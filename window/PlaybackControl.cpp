@@ -9,6 +9,7 @@
 #include "window/Gui.h"
 #include "window/RecordTable.h"
 #include "window/dialogs/PPVDialog.h"
+#include "window/dialogs/PlainText.h"
 #include "window/players/MediaPlayerQT.h"
 #include "window/players/MediaPlayerRP.h"
 #include "window/players/MediaPlayerStaticImage.h"
@@ -175,8 +176,8 @@ void PlaybackControl::runMediaplayerInvoke()
         if (created)
             setPauseEnabled(true);
     }
-    m_gui.statusLine->setText(LangMsg::getMsg(QStringLiteral("STATUSLINE_LOADEDSTREAM")) + QStringLiteral(": ") +
-                              stream->getName());
+    setShownText(m_gui.statusLine,
+                 LangMsg::getMsg(QStringLiteral("STATUSLINE_LOADEDSTREAM")) + QStringLiteral(": ") + stream->getName());
 }
 
 void PlaybackControl::changeUrl(const StreamInfoPtr &stream, const QString &url)
@@ -184,7 +185,7 @@ void PlaybackControl::changeUrl(const StreamInfoPtr &stream, const QString &url)
     const bool ok = m_mediaPlayer && m_mediaPlayer->changeUrl(url);
     if (ok)
         m_playingStream = stream;
-    const QString name = stream ? stream->getName() : QString();
+    const QString name = stream ? shownText(stream->getName()) : QString();
     QMetaObject::invokeMethod(
         &m_gui,
         [this, ok, name] {

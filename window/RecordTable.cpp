@@ -2,6 +2,7 @@
 
 #include "window/Gui.h"
 #include "window/TableHost.h"
+#include "window/dialogs/PlainText.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -43,11 +44,11 @@ QString StreamsTableLabelAndColorProvider::getColumnText(const StreamInfo &recor
 {
     switch (column) {
     case 0:
-        return QLatin1Char(' ') + record.getName();
+        return QLatin1Char(' ') + shownText(record.getName());
     case 1:
-        return record.getCategory();
+        return shownText(record.getCategory());
     case 2:
-        return record.getCountry();
+        return shownText(record.getCountry());
     case 3:
         return bitrateText(record.getBitrate());
     default:
@@ -90,12 +91,12 @@ QString PPVTableLabelAndColorProvider::getColumnText(const StreamInfo &record, i
 {
     switch (column) {
     case 0:
-        return QLatin1Char(' ') + record.getName();
+        return QLatin1Char(' ') + shownText(record.getName());
     case 1:
-        return record.getCategory();
+        return shownText(record.getCategory());
     case 2:
         if (const auto *movie = dynamic_cast<const PPVStreamInfo *>(&record))
-            return movie->getLength();
+            return shownText(movie->getLength());
         return QString();
     case 5:
         return bitrateText(record.getBitrate());
@@ -131,9 +132,9 @@ QString FavoritesTableLabelAndColorProvider::getColumnText(const StreamInfo &rec
 {
     switch (column) {
     case 0:
-        return QLatin1Char(' ') + record.getName();
+        return QLatin1Char(' ') + shownText(record.getName());
     case 1:
-        return record.getType().isEmpty() ? QStringLiteral("Icecast") : record.getType();
+        return record.getType().isEmpty() ? QStringLiteral("Icecast") : shownText(record.getType());
     default:
         return QString();
     }

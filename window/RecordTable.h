@@ -16,7 +16,7 @@ class TableHost;
 
 // How a table draws its rows: the text and picture of a cell, and the
 // foreground and background of a row (an invalid colour keeps the table's
-// own).
+// own). A cell shows a record's text as shownText cuts it.
 class TableLabelProvider
 {
 public:

@@ -36,11 +36,25 @@ QComboBox *editableCombo(QWidget *parent, const std::optional<QStringList> &item
     combo->setEditable(true);
     // Typed text is taken as it stands and never becomes a choice.
     combo->setInsertPolicy(QComboBox::NoInsert);
-    if (items)
-        combo->addItems(*items);
+    // The choices come from the catalogue: each shows its start and keeps
+    // its whole text, which a chosen entry sends.
+    if (items) {
+        for (const QString &item : *items)
+            combo->addItem(shownText(item), item);
+    }
     combo->setCurrentIndex(-1);
     combo->setEditText(QString());
     return combo;
+}
+
+// The combo's text: the whole text of the entry it shows, else what was
+// typed.
+QString chosenText(const QComboBox *combo)
+{
+    const int index = combo->currentIndex();
+    if (index >= 0 && combo->itemText(index) == combo->currentText())
+        return combo->itemData(index).toString();
+    return combo->currentText();
 }
 } // namespace
 
@@ -220,10 +234,10 @@ void StreamTipsDialog::send()
 {
     auto record = std::make_shared<StreamInfo>();
     record->setBitrate(parseBitrate(m_quality->text()));
-    record->setCategory(textOf(comboCategory->currentText()));
-    record->setCountry(textOf(comboCountry->currentText()));
+    record->setCategory(textOf(chosenText(comboCategory)));
+    record->setCountry(textOf(chosenText(comboCountry)));
     record->setFormat(textOf(comboFormat->currentText()));
-    record->setLanguage(textOf(comboLanguage->currentText()));
+    record->setLanguage(textOf(chosenText(comboLanguage)));
     record->setLive(radioLive1->isChecked());
     record->setName(textOf(textName->text()));
     record->setUrl(textOf(textUrl->text()));

@@ -69,5 +69,5 @@ void TipAFriendDialog::setMessage(const QString &text)
 {
     message = text;
     if (m_label)
-        m_label->setText(text);
+        setShownText(m_label, text);
 }

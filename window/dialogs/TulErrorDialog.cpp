@@ -103,7 +103,7 @@ void TulErrorDialog::setMessage(const QString &message)
 {
     m_message = message;
     if (m_messageLabel)
-        m_messageLabel->setText(message);
+        setShownText(m_messageLabel, message);
 }
 
 QString TulErrorDialog::getMessage() const
@@ -245,10 +245,12 @@ QString TulErrorDialog::reportText(const QDateTime &when, const SystemValues &sy
     line(QStringLiteral("Date: ") + reportDate(when));
     line(QString());
     line(QStringLiteral("Message: "));
-    line(orNull(m_stMessage));
+    // The two messages may carry a server's text: the report shows their
+    // start, as the label does.
+    line(orNull(shownText(m_stMessage)));
     line(QString());
     line(QStringLiteral("UserMessage: "));
-    line(orNull(m_message));
+    line(orNull(shownText(m_message)));
     line(QString());
     line(QStringLiteral("StackTrace:"));
     report += m_stackTraceText;
