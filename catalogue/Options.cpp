@@ -8,6 +8,7 @@
 #include <QtGlobal>
 
 #include <mutex>
+#include <utility>
 
 using OptionsState::State;
 using OptionsState::state;
@@ -35,6 +36,32 @@ std::mutex &OptionsState::fileMutex()
 }
 
 namespace {
+
+std::mutex &handlerMutex()
+{
+    static std::mutex mutex;
+    return mutex;
+}
+
+std::function<void(const Options::WriteFailure &)> &writeFailureHandler()
+{
+    static std::function<void(const Options::WriteFailure &)> handler;
+    return handler;
+}
+
+// Saves the settings at once; a failure goes to the handler.
+void saveNow()
+{
+    if (Options::writeToDisk())
+        return;
+    std::function<void(const Options::WriteFailure &)> handler;
+    {
+        std::lock_guard lock(handlerMutex());
+        handler = writeFailureHandler();
+    }
+    if (handler)
+        handler(Options::lastWriteFailure());
+}
 
 // The password that limited mode locks adult content with.
 const QString LIMITED_MODE_PASSWORD = QStringLiteral("qelmorvintashk");
@@ -83,6 +110,18 @@ void Options::readFromDisk(StreamsManager *manager, PPVView *ppvView, bool withF
         OptionsState::bindStored(remembered);
 }
 
+Options::WriteFailure Options::lastWriteFailure()
+{
+    std::lock_guard lock(stateMutex());
+    return state().lastWriteFailure;
+}
+
+void Options::setWriteFailureHandler(std::function<void(const WriteFailure &)> handler)
+{
+    std::lock_guard lock(handlerMutex());
+    writeFailureHandler() = std::move(handler);
+}
+
 // ---- Settings -------------------------------------------------------------------
 
 QString Options::getSerial()
@@ -100,7 +139,7 @@ void Options::setSerial(const QString &key)
         std::lock_guard lock(stateMutex());
         state().serial = key;
     }
-    writeToDisk();
+    saveNow();
 }
 
 bool Options::getUpdateEnabled()
@@ -129,7 +168,7 @@ void Options::setMode(bool full)
         std::lock_guard lock(stateMutex());
         state().mode = full;
     }
-    writeToDisk();
+    saveNow();
 }
 
 std::optional<bool> Options::getModeNotPersistent()

@@ -3,6 +3,7 @@
 #include "catalogue/StreamInfo.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -34,8 +35,24 @@ public:
     static void readFromDisk(StreamsManager *manager, PPVView *ppvView, bool withFavorites, bool fromFile);
     // Writes "options.xml" atomically (a temporary file renamed over the old
     // one); returns false, leaves the earlier file in place and prints one
-    // line on standard error when it could not be written.
+    // line on standard error when it could not be written. A named pipe or
+    // a device in its place (or a link to one) is moved aside as
+    // "options.xml.bad" like an unreadable file, never opened.
     static bool writeToDisk();
+
+    // Why a save failed, and where the settings file as it was before it
+    // stays.
+    struct WriteFailure
+    {
+        QString reason;   // in plain words; empty when the last save succeeded
+        QString keptFile; // absolute path of the earlier file; empty when there is none
+    };
+    // The outcome of the last save of this process.
+    static WriteFailure lastWriteFailure();
+    // Called on the saving thread, with no lock held, when a save that
+    // setSerial or setMode makes fails: the window shows it to the user.
+    // An empty handler (the initial one) does nothing.
+    static void setWriteFailureHandler(std::function<void(const WriteFailure &)> handler);
 
     static QString getSerial();
     static void setSerial(const QString &key); // writes the file at once

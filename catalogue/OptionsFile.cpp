@@ -4,15 +4,24 @@
 #include "catalogue/OptionsXml.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QtGlobal>
 
 #include <pugixml.hpp>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 using OptionsState::fileMutex;
@@ -109,21 +118,85 @@ void unreadable(const QString &reason, bool keep)
     state().keepAside = keep;
 }
 
+// Whether the settings file's place holds something other than a regular
+// file (after following links): a named pipe would block an open, a device
+// would give endless data or take the written bytes. A dangling link is
+// nothing yet.
+bool notRegularFile()
+{
+    const QFileInfo info(FILE_NAME);
+    return info.exists() && !info.isFile();
+}
+
+// Whether the bytes are text in the encoding the parser read them in. The
+// parser does not check: a byte sequence that is not UTF-8 would become
+// U+FFFD and the user's text in it would be lost with the next save.
+bool validText(const QByteArray &bytes, pugi::xml_encoding encoding)
+{
+    QStringConverter::Encoding text = QStringConverter::Utf8;
+    switch (encoding) {
+    case pugi::encoding_utf8:
+        break;
+    case pugi::encoding_utf16_le:
+        text = QStringConverter::Utf16LE;
+        break;
+    case pugi::encoding_utf16_be:
+        text = QStringConverter::Utf16BE;
+        break;
+    case pugi::encoding_utf32_le:
+        text = QStringConverter::Utf32LE;
+        break;
+    case pugi::encoding_utf32_be:
+        text = QStringConverter::Utf32BE;
+        break;
+    default:
+        return true; // ISO-8859-1: every byte is a character
+    }
+    QStringDecoder decoder(text, QStringConverter::Flag::Stateless);
+    const QString decoded = decoder(bytes);
+    if (decoder.hasError())
+        return false;
+    // The UTF-16 and UTF-32 decoders let a lone surrogate through.
+    for (qsizetype i = 0; i < decoded.size(); ++i) {
+        const QChar c = decoded.at(i);
+        if (c.isHighSurrogate() && i + 1 < decoded.size() && decoded.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 void OptionsState::readFile()
 {
-    QFile file(FILE_NAME);
-    if (!file.exists())
+    if (!QFileInfo(FILE_NAME).exists())
         return;
-    if (!file.open(QIODevice::ReadOnly))
+    if (notRegularFile())
+        return unreadable(QStringLiteral("it is not a regular file"), true);
+    // Opened without waiting, and checked again once open: a named pipe put
+    // in its place after the check neither blocks nor is read.
+    const int fd = ::open(QFile::encodeName(FILE_NAME).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return unreadable(QString::fromLocal8Bit(std::strerror(errno)), true);
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return unreadable(file.errorString(), true);
+    }
+    struct stat opened{};
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode))
+        return unreadable(QStringLiteral("it is not a regular file"), true);
     if (file.size() > MAX_FILE_SIZE)
         return unreadable(QStringLiteral("the file is larger than %1 bytes").arg(MAX_FILE_SIZE), true);
-    const QByteArray bytes = file.readAll();
+    // Bounded even when the file grows while it is read.
+    const QByteArray bytes = file.read(MAX_FILE_SIZE + 1);
     if (file.error() != QFileDevice::NoError)
         return unreadable(file.errorString(), true);
     file.close();
+    if (bytes.size() > MAX_FILE_SIZE)
+        return unreadable(QStringLiteral("the file is larger than %1 bytes").arg(MAX_FILE_SIZE), true);
     if (bytes.isEmpty())
         return unreadable(QStringLiteral("the file is empty"), false);
 
@@ -134,6 +207,11 @@ void OptionsState::readFile()
     if (!parsed)
         return unreadable(QStringLiteral("%1 at byte %2").arg(QString::fromLatin1(parsed.description()))
                               .arg(parsed.offset),
+                          true);
+    if (!validText(bytes, parsed.encoding))
+        return unreadable(parsed.encoding == pugi::encoding_utf8
+                              ? QStringLiteral("the file is not valid UTF-8 text")
+                              : QStringLiteral("the file is not valid text in its encoding"),
                           true);
     const pugi::xml_node root = doc->document_element();
     if (!root)
@@ -153,6 +231,27 @@ void OptionsState::readFile()
     s.keepAside = false;
 }
 
+namespace {
+
+// Remembers why a save failed and where the earlier file stays, says so on
+// standard error, and gives false.
+bool failed(const QString &reason, bool movedAside)
+{
+    qWarning("Could not write %s: %s", qPrintable(FILE_NAME), qPrintable(reason));
+    Options::WriteFailure failure;
+    failure.reason = reason;
+    const QFileInfo earlier(FILE_NAME);
+    if (earlier.exists() || earlier.isSymLink())
+        failure.keptFile = earlier.absoluteFilePath();
+    else if (movedAside)
+        failure.keptFile = QFileInfo(UNREADABLE_FILE_NAME).absoluteFilePath();
+    std::lock_guard lock(stateMutex());
+    state().lastWriteFailure = failure;
+    return false;
+}
+
+} // namespace
+
 bool Options::writeToDisk()
 {
     QByteArray bytes;
@@ -166,37 +265,48 @@ bool Options::writeToDisk()
         std::lock_guard lock(stateMutex());
         keepAside = state().keepAside;
     }
-    if (keepAside && QFile::exists(FILE_NAME)) {
+    // A named pipe or a device in the file's place (or a link to one) is
+    // moved aside too: the save must neither block on it nor write into it,
+    // and a link is not followed to write beside its target.
+    bool movedAside = false;
+    if ((keepAside && QFileInfo(FILE_NAME).exists()) || notRegularFile()) {
         // The unreadable file still holds the user's data: keep it under
-        // another name rather than replace it.
+        // another name rather than replace it. The rename moves the link or
+        // the pipe itself and opens nothing.
         QFile::remove(UNREADABLE_FILE_NAME);
-        if (!QFile::rename(FILE_NAME, UNREADABLE_FILE_NAME)) {
-            qWarning("Could not write %s: cannot keep the unreadable file as %s", qPrintable(FILE_NAME),
-                     qPrintable(UNREADABLE_FILE_NAME));
-            return false;
+        if (std::rename(QFile::encodeName(FILE_NAME).constData(), QFile::encodeName(UNREADABLE_FILE_NAME).constData())
+            != 0) {
+            return failed(QStringLiteral("cannot keep the unreadable file as %1 (%2)")
+                              .arg(UNREADABLE_FILE_NAME, QString::fromLocal8Bit(std::strerror(errno))),
+                          false);
         }
         qWarning("Kept the unreadable %s as %s", qPrintable(FILE_NAME), qPrintable(UNREADABLE_FILE_NAME));
         std::lock_guard lock(stateMutex());
         state().keepAside = false;
+        movedAside = true;
     }
     QSaveFile file(FILE_NAME);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qWarning("Could not write %s: %s", qPrintable(FILE_NAME), qPrintable(file.errorString()));
-        return false;
+    if (!file.open(QIODevice::WriteOnly))
+        return failed(file.errorString(), movedAside);
+    // Written past the device's buffer, so that a write that fails (a full
+    // disk, a file size limit) is noticed here with the system's reason:
+    // commit() alone would put a cut-off file in place, and the buffer
+    // loses the reason of a write that is cut short. A cancelled QSaveFile
+    // is discarded: the earlier file stays.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t written = ::write(file.handle(), bytes.constData() + done, size_t(bytes.size() - done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            const QString error = QString::fromLocal8Bit(std::strerror(written < 0 ? errno : ENOSPC));
+            file.cancelWriting();
+            return failed(error, movedAside);
+        }
+        done += written;
     }
-    // The flush is checked here because commit() alone does not notice a
-    // write that failed while flushing (a full disk, a file size limit) and
-    // would put a cut-off file in place. A cancelled QSaveFile is discarded:
-    // the earlier file stays.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        qWarning("Could not write %s: %s", qPrintable(FILE_NAME), qPrintable(error));
-        return false;
-    }
-    if (!file.commit()) {
-        qWarning("Could not write %s: %s", qPrintable(FILE_NAME), qPrintable(file.errorString()));
-        return false;
-    }
+    if (!file.commit())
+        return failed(file.errorString(), movedAside);
+    std::lock_guard stateLock(stateMutex());
+    state().lastWriteFailure = WriteFailure();
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/Favorites.h"
+#include "catalogue/Options.h"
 
 #include <QString>
 #include <mutex>
@@ -31,6 +32,7 @@ struct State
     bool keepAside = false; // the file on disk could not be read: move it aside before replacing it
     bool once = false;     // the first loadFavorites of the run has bound the stored ones
     QString limitedModeHash; // the hash limited mode stored last, to avoid hashing again
+    Options::WriteFailure lastWriteFailure; // of the last save; no reason once one succeeded
 };
 
 std::mutex &stateMutex();

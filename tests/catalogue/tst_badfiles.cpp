@@ -18,11 +18,17 @@
 
 #include <QtTest>
 
+#include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -82,9 +88,104 @@ private:
 // The faults that keep a file from being written.
 enum class WriteFault { ReadOnlyDirectory, FullDisk, FileSizeLimit };
 
+// What stands in the settings file's place instead of a regular file.
+enum class NotAFile { Pipe, LinkToPipe, Device, LinkToDevice };
+
+// The kind of the file itself (a link is not followed).
+mode_t fileType(const QString &path)
+{
+    struct stat st{};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
+}
+
+// The kind of what a path leads to (a link is followed).
+mode_t targetType(const QString &path)
+{
+    struct stat st{};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
+}
+
+// Makes path what kind says; a device is a zero device made in the test's
+// own directory, so that a save which follows it harms nothing outside.
+// False with a reason when this process cannot make one.
+bool makeNotAFile(NotAFile kind, const QString &path, QString &why)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray target = QFile::encodeName(QFileInfo(path).absolutePath() + "/target");
+    const bool link = kind == NotAFile::LinkToPipe || kind == NotAFile::LinkToDevice;
+    const QByteArray &made = link ? target : name;
+    int rc = 0;
+    if (kind == NotAFile::Pipe || kind == NotAFile::LinkToPipe)
+        rc = ::mkfifo(made.constData(), 0600);
+    else
+        rc = ::mknod(made.constData(), S_IFCHR | 0600, makedev(1, 5));
+    if (rc != 0) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (link && ::symlink(target.constData(), name.constData()) != 0) {
+        why = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+// Starts reading the settings file in a child process that may take at
+// most 512 MB more memory and ends with status 0 once the read is done; a
+// read that blocks on a named pipe or reads a device without end then fails
+// the test instead of hanging it or filling the machine's memory.
+pid_t startSettingsReadInChild()
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const pid_t child = ::fork();
+    if (child != 0)
+        return child;
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    ::alarm(60);
+    // Bounded above what the process holds already (a sanitizer's shadow
+    // memory counts as data too).
+    long dataKb = 0;
+    if (FILE *status = std::fopen("/proc/self/status", "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status))
+            if (std::sscanf(line, "VmData: %ld kB", &dataKb) == 1)
+                break;
+        std::fclose(status);
+    }
+    rlimit data{};
+    data.rlim_cur = data.rlim_max = rlim_t(dataKb + 512 * 1024) * 1024;
+    ::setrlimit(RLIMIT_DATA, &data);
+    Options::readFromDisk(nullptr, nullptr, false, true);
+    ::_exit(0);
+}
+
+// The child reaped, whatever becomes of the test.
+struct Child
+{
+    pid_t pid = -1;
+    int status = 0;
+    bool reaped = false;
+    bool ended()
+    {
+        if (!reaped)
+            reaped = ::waitpid(pid, &status, WNOHANG) == pid;
+        return reaped;
+    }
+    bool succeeded() const { return reaped && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
+    ~Child()
+    {
+        if (pid > 0 && !reaped) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &status, 0);
+        }
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(WriteFault)
+Q_DECLARE_METATYPE(NotAFile)
 
 class TestBadFiles : public QObject
 {
@@ -320,6 +421,210 @@ private slots:
         // Nothing was lost.
         QCOMPARE(readAll("options.xml"), bad);
         QCOMPARE(filesIn(work), QStringList{"options.xml"});
+    }
+
+    void settingsFileNotARegularFile_data()
+    {
+        QTest::addColumn<NotAFile>("kind");
+        QTest::newRow("named pipe") << NotAFile::Pipe;
+        QTest::newRow("link to a named pipe") << NotAFile::LinkToPipe;
+        QTest::newRow("zero device") << NotAFile::Device;
+        QTest::newRow("link to a zero device") << NotAFile::LinkToDevice;
+    }
+    void settingsFileNotARegularFile()
+    {
+        QFETCH(NotAFile, kind);
+        QString why;
+        if (!makeNotAFile(kind, "options.xml", why))
+            QSKIP(qPrintable("No named pipe or device can be made here: " + why));
+        const mode_t type = fileType("options.xml");
+        const mode_t target = targetType("options.xml");
+
+        // The read ends at once and takes no memory to speak of.
+        Child child;
+        child.pid = startSettingsReadInChild();
+        QVERIFY(child.pid > 0);
+        QTRY_VERIFY2_WITH_TIMEOUT(child.ended(), "the settings read still runs after 20 s", 20000);
+        QVERIFY2(child.succeeded(), "the settings read failed or took too much memory");
+
+        // It is an unreadable settings file: the initial settings, and the
+        // first save moves it aside without opening it.
+        QTest::ignoreMessage(QtWarningMsg, "Could not read options.xml: it is not a regular file");
+        Options::readFromDisk(nullptr, nullptr, false, true);
+        QCOMPARE(Options::getSerial(), QString(""));
+        QTest::ignoreMessage(QtWarningMsg, "Kept the unreadable options.xml as options.xml.bad");
+        Options::setSerial("NEW-KEY");
+        QCOMPARE(fileType("options.xml"), mode_t(S_IFREG));
+        QVERIFY(readAll("options.xml").contains("<Serial>NEW-KEY</Serial>"));
+        QCOMPARE(fileType("options.xml.bad"), type);
+        QCOMPARE(targetType("options.xml.bad"), target);
+        if (type == S_IFLNK)
+            QCOMPARE(QFileInfo("options.xml.bad").symLinkTarget(), QFileInfo("target").absoluteFilePath());
+    }
+
+    void settingsFileReplacedBeforeSave_data() { settingsFileNotARegularFile_data(); }
+    void settingsFileReplacedBeforeSave()
+    {
+        QFETCH(NotAFile, kind);
+        QVERIFY(writeAll("options.xml", "<Settings><Options><Serial>OLD</Serial></Options></Settings>"));
+        Options::readFromDisk(nullptr, nullptr, false, true);
+        QCOMPARE(Options::getSerial(), QString("OLD"));
+        QVERIFY(QFile::remove("options.xml"));
+        QString why;
+        if (!makeNotAFile(kind, "options.xml", why))
+            QSKIP(qPrintable("No named pipe or device can be made here: " + why));
+        const mode_t type = fileType("options.xml");
+        const mode_t target = targetType("options.xml");
+
+        // The save neither blocks nor writes into it: it is moved aside.
+        QTest::ignoreMessage(QtWarningMsg, "Kept the unreadable options.xml as options.xml.bad");
+        std::atomic<bool> done{false};
+        bool saved = false;
+        std::thread save([&] {
+            saved = Options::writeToDisk();
+            done = true;
+        });
+        auto join = qScopeGuard([&] {
+            if (!done) {
+                // A writer blocked in the open of the pipe goes on once a
+                // reader opens it.
+                const int fd = ::open("options.xml", O_RDONLY | O_NONBLOCK);
+                if (fd >= 0)
+                    ::close(fd);
+            }
+            save.join();
+        });
+        QTRY_VERIFY2_WITH_TIMEOUT(done.load(), "the save still runs after 20 s", 20000);
+        QVERIFY(saved);
+        QCOMPARE(fileType("options.xml"), mode_t(S_IFREG));
+        QVERIFY(readAll("options.xml").contains("<Serial>OLD</Serial>"));
+        QCOMPARE(fileType("options.xml.bad"), type);
+        QCOMPARE(targetType("options.xml.bad"), target);
+    }
+
+    void settingsFileEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<QString>("serial"); // as read, when readable
+
+        const QByteArray body = "<Settings><Options><Serial>K\xc5RE-\xd8</Serial></Options></Settings>\n";
+        const QByteArray utf8Body = "<Settings><Options><Serial>K\xc3\x85RE-\xc3\x98</Serial></Options></Settings>\n";
+        const QString serial = QString::fromUtf8("K\u00c5RE-\u00d8");
+        auto utf16le = [](const QString &text) {
+            QByteArray b("\xff\xfe", 2);
+            for (const QChar c : text) {
+                b.append(char(c.unicode() & 0xff));
+                b.append(char(c.unicode() >> 8));
+            }
+            return b;
+        };
+        QTest::newRow("ISO-8859-1, no declaration") << body << false << QString();
+        QTest::newRow("ISO-8859-1, declared UTF-8")
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + body << false << QString();
+        QTest::newRow("windows-1252 as declared (read as UTF-8)")
+            << "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n" + body << false << QString();
+        QTest::newRow("UTF-8 with an overlong form")
+            << QByteArray("<Settings><Options><Serial>K\xc0\xafRE</Serial></Options></Settings>\n") << false
+            << QString();
+        QTest::newRow("UTF-8 cut inside a character")
+            << QByteArray("<Settings><Options><Serial>K</Serial></Options></Settings>\n\xc3") << false << QString();
+        QTest::newRow("UTF-16 with a lone surrogate")
+            << utf16le(QStringLiteral("<Settings><Options><Serial>K") + QChar(0xd800)
+                       + QStringLiteral("RE</Serial></Options></Settings>\n"))
+            << false << QString();
+        QTest::newRow("ISO-8859-1 as declared")
+            << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" + body << true << serial;
+        QTest::newRow("latin1 as declared")
+            << "<?xml version='1.0' encoding='latin1'?>\n" + body << true << serial;
+        QTest::newRow("UTF-8, no declaration") << utf8Body << true << serial;
+        QTest::newRow("UTF-8 as declared")
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + utf8Body << true << serial;
+        QTest::newRow("UTF-16 with a byte order mark") << utf16le(QString::fromUtf8(utf8Body)) << true << serial;
+    }
+    void settingsFileEncoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, readable);
+        QFETCH(QString, serial);
+        QVERIFY(writeAll("options.xml", bytes));
+        if (!readable)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Could not read options.xml: the file is not valid"));
+        Options::readFromDisk(nullptr, nullptr, false, true);
+        QCOMPARE(Options::getSerial(), readable ? serial : QString(""));
+
+        // The first save keeps a file it could not read as it was.
+        if (!readable)
+            QTest::ignoreMessage(QtWarningMsg, "Kept the unreadable options.xml as options.xml.bad");
+        QVERIFY(Options::writeToDisk());
+        if (readable) {
+            QVERIFY(!QFileInfo::exists("options.xml.bad"));
+            Options::resetToDefaults();
+            Options::readFromDisk(nullptr, nullptr, false, true);
+            QCOMPARE(Options::getSerial(), serial);
+        } else {
+            QCOMPARE(readAll("options.xml.bad"), bytes);
+        }
+    }
+
+    void failedSaveIsReported_data()
+    {
+        QTest::addColumn<WriteFault>("fault");
+        QTest::addColumn<QString>("earlier"); // "good", "none" or "unreadable"
+        QTest::addColumn<int>("error");
+        for (const char *earlier : {"good", "none", "unreadable"}) {
+            QTest::addRow("file size limit, %s earlier file", earlier)
+                << WriteFault::FileSizeLimit << QString(earlier) << EFBIG;
+            QTest::addRow("full disk, %s earlier file", earlier) << WriteFault::FullDisk << QString(earlier) << ENOSPC;
+        }
+    }
+    void failedSaveIsReported()
+    {
+        QFETCH(WriteFault, fault);
+        QFETCH(QString, earlier);
+        QFETCH(int, error);
+        prepareDirectory(fault);
+        const QByteArray unreadableBytes = "<Settings><Options><Serial>KEPT</Ser";
+        if (earlier == "good") {
+            Options::setSerial("OLD");
+            QVERIFY(Options::writeToDisk());
+        } else if (earlier == "unreadable") {
+            QVERIFY(writeAll("options.xml", unreadableBytes));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Could not read options.xml: "));
+            Options::readFromDisk(nullptr, nullptr, false, true);
+        }
+        QVERIFY(Options::lastWriteFailure().reason.isEmpty());
+        std::vector<Options::WriteFailure> reported;
+        Options::setWriteFailureHandler([&](const Options::WriteFailure &f) { reported.push_back(f); });
+        auto unset = qScopeGuard([] { Options::setWriteFailureHandler({}); });
+
+        startFault(fault, 40);
+        if (earlier == "unreadable")
+            QTest::ignoreMessage(QtWarningMsg, "Kept the unreadable options.xml as options.xml.bad");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^Could not write options.xml"));
+        Options::setSerial("NEW"); // saves at once, and fails
+        endFault();
+
+        // The failure says why, and where the earlier file stays.
+        QCOMPARE(reported.size(), size_t(1));
+        const Options::WriteFailure failure = reported.front();
+        QVERIFY2(failure.reason.contains(QString::fromLocal8Bit(std::strerror(error))), qPrintable(failure.reason));
+        const QString kept = earlier == "good"         ? QFileInfo("options.xml").absoluteFilePath()
+                             : earlier == "unreadable" ? QFileInfo("options.xml.bad").absoluteFilePath()
+                                                       : QString();
+        QCOMPARE(failure.keptFile, kept);
+        QCOMPARE(Options::lastWriteFailure().reason, failure.reason);
+        QCOMPARE(Options::lastWriteFailure().keptFile, kept);
+        if (earlier == "unreadable")
+            QCOMPARE(readAll("options.xml.bad"), unreadableBytes);
+        QCOMPARE(QFileInfo::exists("options.xml"), earlier == "good");
+
+        // A save that succeeds clears it; a plain writeToDisk never calls
+        // the handler.
+        QVERIFY(Options::writeToDisk());
+        QVERIFY(Options::lastWriteFailure().reason.isEmpty());
+        QVERIFY(Options::lastWriteFailure().keptFile.isEmpty());
+        QCOMPARE(reported.size(), size_t(1));
     }
 
     void settingsKeptWhenWriteFails_data()

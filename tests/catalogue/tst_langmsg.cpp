@@ -163,9 +163,16 @@ const Entry kEntries[] = {
     {"SET_PASSWORD", "Set password"},
     {"ERROR_RPINVOKE", nullptr},
     {"ERROR_QTINVOKE", nullptr},
+    {"SETTINGS_NOT_SAVED_TITLE", "Settings not saved"},
+    {"SETTINGS_NOT_SAVED_MESSAGE", "The settings could not be saved."},
+    {"SETTINGS_NOT_SAVED_REASON", "Reason:"},
+    {"SETTINGS_NOT_SAVED_KEPT", "The settings file as it was before stays in:"},
+    {"ALREADY_RUNNING_TITLE", "Quorvantel"},
+    {"ALREADY_RUNNING_MESSAGE",
+     "Quorvantel already runs in this folder. This second start ends without changing anything."},
 };
 
-constexpr int kKeyCount = 134;
+constexpr int kKeyCount = 140;
 
 QString visible(const QString &s)
 {
