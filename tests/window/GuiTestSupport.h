@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QFile>
+
 // Shared set-up of the main-window tests: a fresh working directory with
 // fresh settings, the reference service on loopback with the program pointed
 // at it, and a driver that answers the modal boxes the window opens.
@@ -173,6 +175,13 @@ private:
 
 // An address on a closed port of 127.0.0.1, for a stream or server that is
 // never reached; the port is chosen once per test program.
+// The whole of a file, or nothing when it cannot be read.
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 inline QString unreachableUrl(const QString &path)
 {
     static const int port = closedPort();

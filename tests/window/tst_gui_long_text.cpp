@@ -80,12 +80,6 @@ bool cellsBounded(RecordTableView *table)
     return true;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace
 
 class TestGuiLongText : public QObject

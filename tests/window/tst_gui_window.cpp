@@ -22,12 +22,6 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // A failure with a cause, as the service requests raise them.
 TulException failureWithCause()
 {

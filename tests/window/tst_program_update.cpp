@@ -39,14 +39,6 @@ QByteArray script(qint64 size = 200000, const QByteArray &commands = "echo start
     return body;
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray();
-    return file.readAll();
-}
-
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);

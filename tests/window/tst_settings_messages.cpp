@@ -20,12 +20,6 @@
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 QString msg(const char *key)
 {
     return LangMsg::getMsg(QString::fromLatin1(key));
